@@ -1,0 +1,39 @@
+# Helpers for the native build: tests run directly, fuzzers run for a bounded time.
+
+set(TEST_OUTPUT_DIR ${CMAKE_BINARY_DIR}/tests)
+
+# project_test(NAME SOURCES... [LIBS ...] [ENV ...] [LABELS ...]) — same signature as in the Windows build.
+function(project_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_OUTPUT_DIR})
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no WORKING_DIRECTORY ${TEST_OUTPUT_DIR})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}")
+  if(T_ENV)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
+  endif()
+endfunction()
+
+# Fuzzers need clang's libFuzzer; they are built only when the compiler is clang.
+set(FUZZ_SECONDS 10 CACHE STRING "How long the test run gives each fuzzer")
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  set(HAVE_LIBFUZZER ON)
+endif()
+
+# project_fuzzer(NAME SOURCES... [LIBS ...] [CORPUS dir]) — a libFuzzer target, run by ctest for FUZZ_SECONDS.
+function(project_fuzzer name)
+  if(NOT HAVE_LIBFUZZER)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES} ${F_UNPARSED_ARGUMENTS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  set(corpus ${CMAKE_BINARY_DIR}/fuzz/${name}-corpus)
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME ${name} COMMAND ${name} -max_total_time=${FUZZ_SECONDS} -rss_limit_mb=2048 ${corpus} ${F_CORPUS})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS fuzz)
+endfunction()
