@@ -259,6 +259,7 @@ enum : TW_UINT16 {
 enum : TW_UINT16 {
     TWCC_SUCCESS = 0, TWCC_BUMMER = 1, TWCC_LOWMEMORY = 2, TWCC_NODS = 3, TWCC_MAXCONNECTIONS = 4,
     TWCC_OPERATIONERROR = 5, TWCC_BADCAP = 6, TWCC_BADPROTOCOL = 9, TWCC_BADVALUE = 10, TWCC_SEQERROR = 11,
+    TWCC_BADDEST = 12,  // a source manager's answer when the destination is not an open source
 };
 
 // Container types
