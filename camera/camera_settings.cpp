@@ -1,0 +1,3 @@
+#include "camera_settings.h"
+
+CameraSettings g_settings;
