@@ -30,7 +30,7 @@ enum FileKind : uint16_t {
 constexpr size_t SAVED_DIRECTORY_SIZE = 256;
 
 struct SourceState {
-    int32_t          state;
+    int32_t          state = STATE_DSM_OPEN;
     TW_IDENTITY      appIdentity;      // Id 0 while no application has the source open
     TW_IDENTITY      sourceIdentity;   // origin of every call the source makes to the manager
     ConditionCode    conditionCode;

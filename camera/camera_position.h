@@ -1,0 +1,18 @@
+// Where the camera stands: the values that the camera connection keeps while a link is
+// open and that the picture list and the camera page read. All zero before any connection.
+#pragma once
+
+#include <cstdint>
+
+struct CameraPosition {
+    uint16_t currentPicture;  // 1-based number of the picture the camera is positioned on
+    uint32_t pictureCount;    // pictures on the medium in use; LX-3 cameras report 16 bits
+    uint32_t storageMedium;   // LX-2: 1 memory card, 0 internal memory
+    uint32_t cameraHandle;    // LX-3 link handle
+    bool     connected;
+};
+
+extern CameraPosition g_camera;
+
+// The picture count as the family's library reports it: LX-3 counts in 16 bits.
+uint32_t pictureCountOfModel();

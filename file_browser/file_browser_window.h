@@ -1,0 +1,11 @@
+// The file browser window: pictures from disk instead of from the camera.
+#pragma once
+
+#include <windows.h>
+
+constexpr char FILE_BROWSER_WINDOW_CLASS[] = "FILEMAINWINDOW";
+
+ATOM registerFileBrowserWindowClass(HINSTANCE instance);
+
+// Destroys the file browser window if it still exists and forgets its handle.
+void destroyFileBrowserWindow();

@@ -1,0 +1,198 @@
+#include "control_operations.h"
+
+#include "capabilities.h"
+#include "../camera_window/camera_window.h"
+#include "../file_browser/file_browser_window.h"
+
+#include <cstring>
+
+namespace {
+
+const char IDENTITY_FAILURE[]      = "General failure in DAT_IDENTITY.  ";
+const char USERINTERFACE_FAILURE[] = "General failure in DAT_USERINTERFACE.  ";
+const char ENABLE_FAILURE[]        = "General failure in MSG_ENABLEDS.  ";
+const char DISABLE_FAILURE[]       = "General failure in MSG_DISABLEDS.  ";
+const char OPEN_FAILURE[]          = "General failure in MSG_OPENDS.  ";
+const char CLOSE_FAILURE[]         = "General failure in MSG_CLOSEDS.  ";
+const char STATUS_FAILURE[]        = "General failure in DAT_STATUS.  ";
+const char PENDING_FAILURE[]       = "General failure in DAT_PENDINGXFER.  ";
+const char SETUPMEM_FAILURE[]      = "General failure in DAT_SETUPMEMXFER, not supported.  ";
+const char XFERGROUP_FAILURE[]     = "General failure in DAT_XFERGROUP, not supported.  ";
+
+// Memory transfers go in strips of 16 rows of a picture up to 768 pixels wide; before any
+// picture is known, a 768 x 576 picture is assumed.
+constexpr TW_UINT32 MEMXFER_MIN_BUFFER = 16 * 768 * 3;
+constexpr TW_UINT32 MEMXFER_ASSUMED_IMAGE = 768 * 576 * 3;
+
+bool isOpen()
+{
+    return stateIsOneOf({STATE_OPEN, STATE_ENABLED, STATE_XFER_READY});
+}
+
+ReturnCode openSource(const DispatchRecord& call)
+{
+    if (g_source.state != STATE_DSM_OPEN) return failWithReport(OPEN_FAILURE, ConditionCode::SeqError);
+    // The application's identity is the origin; without one there is nobody to serve.
+    if (!call.origin) return failQuietly(ConditionCode::BadValue);
+    std::memcpy(&g_source.appIdentity, call.origin, sizeof(TW_IDENTITY));
+    std::memcpy(&g_source.sourceIdentity, call.data, sizeof(TW_IDENTITY));
+    g_source.state = STATE_OPEN;
+    return ReturnCode::Success;
+}
+
+ReturnCode closeSource()
+{
+    if (!isOpen()) return failWithReport(CLOSE_FAILURE, ConditionCode::SeqError);
+    g_source.appIdentity.Id = 0;
+    destroyCameraWindow();
+    destroyFileBrowserWindow();
+    releaseCurrentBitmap();
+    g_source.state = STATE_DSM_OPEN;
+    return ReturnCode::Success;
+}
+
+ReturnCode enableSource(const TW_USERINTERFACE& ui)
+{
+    if (g_source.state != STATE_OPEN) return failWithReport(ENABLE_FAILURE, ConditionCode::SeqError);
+    g_source.parentWindow = static_cast<HWND>(ui.hParent);
+    // An earlier enable may have left its window (disable only hides it): never keep two.
+    destroyCameraWindow();
+    if (!createCameraWindow(g_source.parentWindow)) return failWithReport(ENABLE_FAILURE, ConditionCode::LowMemory);
+    ShowWindow(g_source.cameraWindow, SW_SHOW);
+    SetFocus(g_source.cameraWindow);
+    g_source.state = STATE_ENABLED;
+    return ui.ShowUI ? ReturnCode::Success : ReturnCode::CheckStatus;
+}
+
+ReturnCode disableSource(const TW_USERINTERFACE& ui)
+{
+    if (!stateIsOneOf({STATE_ENABLED, STATE_XFER_READY}))
+        return failWithReport(DISABLE_FAILURE, ConditionCode::SeqError);
+    if (g_source.parentWindow && IsWindow(g_source.parentWindow)) SetFocus(g_source.parentWindow);
+    if (!ui.ShowUI && cameraWindowExists()) ShowWindow(g_source.cameraWindow, SW_HIDE);
+    g_source.state = STATE_OPEN;
+    return ReturnCode::Success;
+}
+
+TW_UINT32 preferredMemoryBuffer()
+{
+    const TW_UINT32 bytes = static_cast<TW_UINT32>(g_source.imageHeader.biWidth) *
+                            static_cast<TW_UINT32>(g_source.imageHeader.biHeight) * 3;
+    return bytes ? bytes : MEMXFER_ASSUMED_IMAGE;
+}
+
+}  // namespace
+
+void copySourceIdentity(TW_IDENTITY* destination)
+{
+    std::memcpy(destination, &g_source.sourceIdentity, sizeof(TW_IDENTITY));
+}
+
+void releaseCurrentBitmap()
+{
+    if (!g_source.currentBitmap) return;
+    GlobalUnlock(g_source.currentBitmap);
+    GlobalFree(g_source.currentBitmap);
+    g_source.currentBitmap = nullptr;
+    g_source.nextRow = nullptr;
+    g_source.bytesRemaining = 0;
+}
+
+ReturnCode identityOperation(const DispatchRecord& call)
+{
+    switch (call.message) {
+    case MSG_GET:
+        copySourceIdentity(static_cast<TW_IDENTITY*>(call.data));
+        return ReturnCode::Success;
+    case MSG_OPENDS: {
+        const ReturnCode result = openSource(call);
+        // Whatever the open's outcome: each application starts from the default resolutions.
+        resetResolutionCapabilities();
+        return result;
+    }
+    case MSG_CLOSEDS:
+        return closeSource();
+    default:
+        return failWithReport(IDENTITY_FAILURE, ConditionCode::BadProtocol);
+    }
+}
+
+ReturnCode userInterfaceOperation(const DispatchRecord& call)
+{
+    const auto& ui = *static_cast<const TW_USERINTERFACE*>(call.data);
+    switch (call.message) {
+    case MSG_ENABLEDS:  return enableSource(ui);
+    case MSG_DISABLEDS: return disableSource(ui);
+    default:            return failWithReport(USERINTERFACE_FAILURE, ConditionCode::BadProtocol);
+    }
+}
+
+ReturnCode statusOperation(const DispatchRecord& call)
+{
+    if (call.message != MSG_GET) return failWithReport(STATUS_FAILURE, ConditionCode::BadProtocol);
+    auto* status = static_cast<TW_STATUS*>(call.data);
+    status->ConditionCode = static_cast<TW_UINT16>(g_source.conditionCode);
+    status->Reserved = 0;
+    g_source.conditionCode = ConditionCode::Success;
+    return ReturnCode::Success;
+}
+
+ReturnCode pendingTransfersOperation(const DispatchRecord& call)
+{
+    auto* pending = static_cast<TW_PENDINGXFERS*>(call.data);
+    switch (call.message) {
+    case MSG_GET:
+        if (!isOpen()) return failWithReport(PENDING_FAILURE, ConditionCode::SeqError);
+        pending->Count = static_cast<TW_UINT16>(g_source.pendingCount);
+        return ReturnCode::Success;
+    case MSG_RESET:
+        if (g_source.state != STATE_XFER_READY) return failWithReport(PENDING_FAILURE, ConditionCode::SeqError);
+        // A half-delivered bitmap must not leak into the next transfer's rows.
+        releaseCurrentBitmap();
+        g_source.state = STATE_ENABLED;
+        pending->Count = 0;
+        g_source.pendingCount = 0;
+        return ReturnCode::Success;
+    case MSG_ENDXFER: {
+        int16_t remaining = static_cast<int16_t>(g_source.pendingCount - 1);
+        if (remaining <= 0) remaining = 0;
+        pending->Count = static_cast<TW_UINT16>(remaining);
+        g_source.pendingCount = remaining;
+        return ReturnCode::Success;
+    }
+    default:
+        return failWithReport(PENDING_FAILURE, ConditionCode::BadProtocol);
+    }
+}
+
+ReturnCode setupMemoryTransferOperation(const DispatchRecord& call)
+{
+    if (!isOpen()) return failWithReport(SETUPMEM_FAILURE, ConditionCode::SeqError);
+    if (call.message != MSG_GET) return failWithReport(SETUPMEM_FAILURE, ConditionCode::BadProtocol);
+    auto* setup = static_cast<TW_SETUPMEMXFER*>(call.data);
+    if (memoryTransferSelected()) {
+        setup->MinBufSize = MEMXFER_MIN_BUFFER;
+        setup->MaxBufSize = TWON_DONTCARE32;
+        setup->Preferred = preferredMemoryBuffer();
+    } else {
+        setup->MinBufSize = TWON_DONTCARE32;
+        setup->MaxBufSize = TWON_DONTCARE32;
+        setup->Preferred = TWON_DONTCARE32;
+    }
+    return ReturnCode::Success;
+}
+
+ReturnCode transferGroupOperation(const DispatchRecord& call)
+{
+    if (!isOpen()) return failWithReport(XFERGROUP_FAILURE, ConditionCode::SeqError);
+    switch (call.message) {
+    case MSG_GET:
+    case MSG_GETCURRENT:
+    case MSG_GETDEFAULT:
+    case MSG_RESET:
+        *static_cast<TW_UINT32*>(call.data) = DG_IMAGE;
+        return ReturnCode::Success;
+    default:
+        return failWithReport(XFERGROUP_FAILURE, ConditionCode::BadProtocol);
+    }
+}

@@ -1,0 +1,136 @@
+// DS_Entry: the data source's one entry point. Every call first restores the file browser's
+// directory, refuses callers other than the application that opened the source, routes
+// window events to the camera window, and then dispatches the triplet through a table.
+#include "ds_entry.h"
+
+#include "capabilities.h"
+#include "control_operations.h"
+#include "error_report.h"
+#include "image_operations.h"
+
+#include <cctype>
+
+namespace {
+
+struct TableEntry {
+    TW_UINT16        dataType;
+    OperationHandler handler;
+};
+
+ReturnCode unsupportedOperation(const DispatchRecord&)
+{
+    return failQuietly(ConditionCode::BadProtocol);
+}
+
+const TableEntry CONTROL_TABLE[] = {
+    {DAT_IDENTITY,      identityOperation},
+    {DAT_USERINTERFACE, userInterfaceOperation},
+    {DAT_CAPABILITY,    capabilityOperation},
+    {DAT_STATUS,        statusOperation},
+    {DAT_PENDINGXFERS,  pendingTransfersOperation},
+    {DAT_SETUPMEMXFER,  setupMemoryTransferOperation},
+    {DAT_SETUPFILEXFER, unsupportedOperation},
+    {DAT_XFERGROUP,     transferGroupOperation},
+    {0, nullptr},
+};
+
+const TableEntry IMAGE_TABLE[] = {
+    {DAT_IMAGEINFO,       imageInfoOperation},
+    {DAT_IMAGELAYOUT,     imageLayoutOperation},
+    {DAT_IMAGEFILEXFER,   unsupportedOperation},
+    {DAT_PALETTE8,        unsupportedOperation},
+    {DAT_GRAYRESPONSE,    unsupportedOperation},
+    {DAT_RGBRESPONSE,     unsupportedOperation},
+    {DAT_CIECOLOR,        unsupportedOperation},
+    {DAT_JPEGCOMPRESSION, unsupportedOperation},
+    {0, nullptr},
+};
+
+// Every supported operation reads or writes its data, except closing the source.
+bool needsData(const TableEntry& entry, TW_UINT16 message)
+{
+    if (entry.handler == unsupportedOperation) return false;
+    return !(entry.dataType == DAT_IDENTITY && message == MSG_CLOSEDS);
+}
+
+void restoreWorkingDirectory()
+{
+    const char* directory = g_source.savedDirectory;
+    if (directory[0] == '\0') return;
+    // Select the drive first, as the file browser left it; failures (a vanished directory,
+    // an unavailable drive) are of no concern to the caller.
+    const char drive[] = {directory[0], ':', '\0'};
+    if (std::isalpha(static_cast<unsigned char>(directory[0])) && directory[1] == ':')
+        SetCurrentDirectoryA(drive);
+    SetCurrentDirectoryA(directory);
+}
+
+bool isForeignCaller(const TW_IDENTITY* origin)
+{
+    if (g_source.appIdentity.Id == 0) return false;
+    return !origin || origin->Id != g_source.appIdentity.Id;
+}
+
+ReturnCode processEvent(TW_EVENT* event)
+{
+    if (!event || !event->pEvent) return failQuietly(ConditionCode::BadValue);
+    HWND window = g_source.cameraWindow;
+    if (window && IsWindow(window) && IsDialogMessageA(window, static_cast<MSG*>(event->pEvent))) {
+        event->TWMessage = MSG_NULL;
+        return ReturnCode::DSEvent;
+    }
+    return ReturnCode::NotDSEvent;
+}
+
+ReturnCode dispatch(const DispatchRecord& call)
+{
+    const TableEntry* table = nullptr;
+    if (call.dataGroup == DG_CONTROL) table = CONTROL_TABLE;
+    else if (call.dataGroup == DG_IMAGE) table = IMAGE_TABLE;
+    if (!table) return failQuietly(ConditionCode::BadProtocol);
+
+    for (const TableEntry* entry = table; entry->handler; ++entry) {
+        if (entry->dataType != call.dataType) continue;
+        if (!call.data && needsData(*entry, call.message)) return failQuietly(ConditionCode::BadValue);
+        return entry->handler(call);
+    }
+    return failQuietly(ConditionCode::BadProtocol);
+}
+
+}  // namespace
+
+ReturnCode failQuietly(ConditionCode code)
+{
+    g_source.conditionCode = code;
+    return ReturnCode::Failure;
+}
+
+ReturnCode failWithReport(const char* operationText, ConditionCode code)
+{
+    g_source.conditionCode = code;
+    twainFailure(operationText, code);
+    return ReturnCode::Failure;
+}
+
+TW_UINT16 WINAPI DS_Entry(TW_IDENTITY* origin, TW_UINT32 dataGroup, TW_UINT16 dataType, TW_UINT16 message,
+                          TW_MEMREF data)
+{
+    restoreWorkingDirectory();
+
+    // Source managers ask every source for its identity while they enumerate, with no
+    // meaningful origin: answer it without looking at the origin and change nothing else.
+    if (dataGroup == DG_CONTROL && dataType == DAT_IDENTITY && message == MSG_GET) {
+        if (!data) return static_cast<TW_UINT16>(failQuietly(ConditionCode::BadValue));
+        copySourceIdentity(static_cast<TW_IDENTITY*>(data));
+        return static_cast<TW_UINT16>(ReturnCode::Success);
+    }
+
+    if (isForeignCaller(origin)) return static_cast<TW_UINT16>(ReturnCode::Failure);
+
+    if (message == MSG_PROCESSEVENT) return static_cast<TW_UINT16>(processEvent(static_cast<TW_EVENT*>(data)));
+
+    if (!(dataGroup == DG_CONTROL && dataType == DAT_STATUS)) g_source.conditionCode = ConditionCode::Success;
+
+    const DispatchRecord call = {origin, dataGroup, dataType, message, data};
+    return static_cast<TW_UINT16>(dispatch(call));
+}

@@ -1,0 +1,11 @@
+// What the library does when it is loaded into and unloaded from a process. DllMain calls
+// these; tests that link the source's static library call them with their own instance.
+#pragma once
+
+#include <windows.h>
+
+// Records the module instance, fills the identity defaults from the string table and
+// registers the two window classes.
+void sourceAttach(HINSTANCE instance);
+// Unregisters the window classes; nothing else is released.
+void sourceDetach();
