@@ -1,0 +1,25 @@
+// Exif JPEG pictures to bitmap blocks: parse and bound first, then decode, then turn the
+// pixels upright into the shared bitmap layout. Portable; VXXIF32.dll and the fuzzer both
+// call these.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "exif_parser.h"
+#include "picture.h"
+#include "progress.h"
+
+constexpr uint64_t EXIF_MAX_FILE_SIZE = 128ull * 1024 * 1024;
+// An embedded "thumbnail" larger than this is not one; the picture itself is used instead.
+constexpr uint32_t EXIF_THUMB_MAX_SIDE = 1024;
+
+// The whole picture, upright, with its resolution in the bitmap header (swapped with the axes
+// when the picture is turned a quarter round). Progress: begin, 0-90 % while the decoder reads
+// its input, the rest while the rows are placed, end.
+uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allocator, ProgressSink progress,
+                           JpegFacts* facts);
+
+// A THUMBNAIL_WIDTH x THUMBNAIL_HEIGHT upright thumbnail: from the embedded thumbnail when
+// there is a usable one, otherwise from the whole picture.
+uint16_t exifDecodeThumbnail(const uint8_t* data, size_t size, BlockAllocator allocator, JpegFacts* facts);

@@ -1,0 +1,326 @@
+// The portable Exif parser and decoding path, run natively under AddressSanitizer: facts read
+// from files of two independent writers (ours and exiftool), pixels against a direct decode of
+// the same file, orientation against the upright reference, and hostile files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "exif_decode.h"
+#include "exif_parser.h"
+#include "picture_checks.h"
+#include "result_codes.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_ONLY_JPEG
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#endif
+#include <stb_image.h>
+
+namespace {
+
+struct VectorBlock {
+    std::vector<uint8_t> bytes;
+    static uint8_t* allocate(void* context, size_t size) {
+        auto* self = static_cast<VectorBlock*>(context);
+        self->bytes.assign(size, 0);
+        return self->bytes.data();
+    }
+    BlockAllocator allocator() { return BlockAllocator{this, allocate}; }
+};
+
+int recordProgress(void* context, int code, int value) { return static_cast<ProgressLog*>(context)->record(code, value); }
+
+uint16_t decode(const std::vector<uint8_t>& file, VectorBlock* block, ProgressLog* log = nullptr) {
+    JpegFacts facts;
+    return exifDecodePicture(file.data(), file.size(), block->allocator(), ProgressSink{log, log ? recordProgress : nullptr},
+                             &facts);
+}
+
+uint16_t thumbnail(const std::vector<uint8_t>& file, VectorBlock* block) {
+    JpegFacts facts;
+    return exifDecodeThumbnail(file.data(), file.size(), block->allocator(), &facts);
+}
+
+// Offset of the little-endian TIFF block of one of our own samples.
+size_t tiffOffset(const std::vector<uint8_t>& file) {
+    for (size_t i = 0; i + 6 < file.size(); ++i)
+        if (std::memcmp(&file[i], "Exif\0\0", 6) == 0) return i + 6;
+    return 0;
+}
+uint32_t le32(const std::vector<uint8_t>& f, size_t at) {
+    return uint32_t(f[at]) | uint32_t(f[at + 1]) << 8 | uint32_t(f[at + 2]) << 16 | uint32_t(f[at + 3]) << 24;
+}
+void putLe32(std::vector<uint8_t>* f, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) (*f)[at + i] = uint8_t(v >> (8 * i));
+}
+// Offset of the entry for `tag` in the IFD at `ifd` (relative to the TIFF block).
+size_t entryOffset(const std::vector<uint8_t>& f, size_t tiff, uint32_t ifd, uint16_t tag) {
+    uint16_t count = uint16_t(f[tiff + ifd] | f[tiff + ifd + 1] << 8);
+    for (uint16_t i = 0; i < count; ++i) {
+        size_t e = tiff + ifd + 2 + size_t(i) * 12;
+        if (uint16_t(f[e] | f[e + 1] << 8) == tag) return e;
+    }
+    return 0;
+}
+// Offset of the picture's frame marker, found by walking the segments (the embedded
+// thumbnail inside APP1 has one of its own).
+size_t frameHeaderOffset(const std::vector<uint8_t>& f) {
+    size_t at = 2;
+    while (at + 4 <= f.size() && f[at] == 0xFF) {
+        if (f[at + 1] == 0xC0 || f[at + 1] == 0xC2) return at;
+        at += 2 + size_t(f[at + 2] << 8 | f[at + 3]);
+    }
+    return 0;
+}
+
+TEST(ExifParser, ReadsSizeResolutionOrientationAndThumbnail) {
+    struct Case {
+        const char* file;
+        uint32_t width, height;
+        uint16_t orientation;
+        uint32_t xPpm, yPpm;
+        bool exif, thumb;
+    } cases[] = {
+        {"exif_o1.jpg", 641, 479, 1, 11811, 5906, true, true},
+        {"exif_o6.jpg", 479, 641, 6, 11811, 5906, true, true},
+        {"exif_o8.jpg", 479, 641, 8, 11811, 5906, true, true},
+        {"exif_nores_thumb.jpg", 641, 479, 1, 0, 0, true, true},
+        {"exif_res_nothumb.jpg", 641, 479, 1, 2835, 2835, true, false},
+        {"exif_cm.jpg", 641, 479, 1, 4000, 4000, true, true},
+        {"jfif_300dpi.jpg", 641, 479, 1, 11811, 11811, false, false},
+        {"jfif_plain.jpg", 641, 479, 1, 0, 0, false, false},
+        // exiftool writes big-endian Exif and also sets JFIF to 180 dots per cm: Exif's 180 dpi wins.
+        {"exif_mm_exiftool.jpg", 479, 641, 6, 7087, 7087, true, true},
+        {"odd_17x9.jpg", 17, 9, 1, 0, 0, false, false},
+        {"progressive.jpg", 641, 479, 1, 0, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<uint8_t> file = readSample(c.file);
+        JpegFacts facts;
+        ASSERT_EQ(IMG_OK, parseJpeg(file.data(), file.size(), &facts));
+        EXPECT_EQ(c.width, facts.width);
+        EXPECT_EQ(c.height, facts.height);
+        EXPECT_EQ(c.orientation, facts.orientation);
+        EXPECT_EQ(c.xPpm, facts.xPelsPerMeter);
+        EXPECT_EQ(c.yPpm, facts.yPelsPerMeter);
+        EXPECT_EQ(c.exif, facts.exif != nullptr);
+        EXPECT_EQ(c.thumb, facts.thumbnail != nullptr);
+    }
+}
+
+TEST(ExifParser, ConvertsResolutionsToPixelsPerMetre) {
+    EXPECT_EQ(2835u, pelsPerMeter(72, 2));
+    EXPECT_EQ(11811u, pelsPerMeter(300, 2));
+    EXPECT_EQ(3937u, pelsPerMeter(100, 2));
+    EXPECT_EQ(4000u, pelsPerMeter(40, 3));
+    EXPECT_EQ(0u, pelsPerMeter(72, 1));  // no absolute unit
+    EXPECT_EQ(0u, pelsPerMeter(0, 2));
+    EXPECT_EQ(0u, pelsPerMeter(-5, 2));
+    EXPECT_EQ(0u, pelsPerMeter(NAN, 2));
+    EXPECT_EQ(0u, pelsPerMeter(4e9, 2));
+}
+
+TEST(ExifDecode, PixelsEqualADirectDecodeOfTheSameFile) {
+    for (const char* name : {"exif_o1.jpg", "jfif_640x480.jpg", "odd_17x9.jpg", "tiny_1x1.jpg", "progressive.jpg",
+                             "gray_33x20.jpg"}) {
+        SCOPED_TRACE(name);
+        std::vector<uint8_t> file = readSample(name);
+        int w = 0, h = 0, n = 0;
+        stbi_uc* direct = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 3);
+        ASSERT_NE(nullptr, direct);
+        VectorBlock block;
+        ASSERT_EQ(IMG_OK, decode(file, &block));
+        DibFacts f = dibFacts(block.bytes.data());
+        EXPECT_EQ(w, f.width);
+        EXPECT_EQ(h, f.height);
+        EXPECT_EQ((uint32_t(w) * 3 + 3) / 4 * 4 * uint32_t(h), f.sizeImage);
+        EXPECT_EQ(40 + f.sizeImage, block.bytes.size());
+        EXPECT_EQ(0, compareWithRgb(block.bytes.data(), direct, uint32_t(w), uint32_t(h)).largest);
+        stbi_image_free(direct);
+    }
+}
+
+TEST(ExifDecode, EveryOrientationComesOutUprightWithResolutionsFollowingTheAxes) {
+    for (int o = 1; o <= 9; ++o) {
+        std::string name = o <= 8 ? "exif_o" + std::to_string(o) + ".jpg" : "exif_mm_exiftool.jpg";
+        SCOPED_TRACE(name);
+        VectorBlock block;
+        ASSERT_EQ(IMG_OK, decode(readSample(name), &block));
+        DibFacts f = dibFacts(block.bytes.data());
+        ASSERT_EQ(641, f.width);
+        ASSERT_EQ(479, f.height);
+        if (o <= 8) {
+            EXPECT_EQ(o >= 5 ? 5906 : 11811, f.xPelsPerMeter);
+            EXPECT_EQ(o >= 5 ? 11811 : 5906, f.yPelsPerMeter);
+        }
+        // Lossy, so close rather than equal; a wrong turn or mirror moves whole quadrants.
+        Difference d = compareWithRgb(block.bytes.data(), referencePicture().data(), 641, 479);
+        EXPECT_LT(d.mean, 2.0);
+        EXPECT_TRUE(showsUprightQuadrants(block.bytes.data(), 0, 0, 641, 479));
+    }
+}
+
+TEST(ExifThumbnail, UsesTheEmbeddedOneTurnedUprightElseScalesThePicture) {
+    VectorBlock marked;
+    ASSERT_EQ(IMG_OK, thumbnail(readSample("exif_marked_thumb.jpg"), &marked));
+    EXPECT_EQ(96, dibFacts(marked.bytes.data()).width);
+    EXPECT_EQ(72, dibFacts(marked.bytes.data()).height);
+    EXPECT_TRUE(near(dibPixel(marked.bytes.data(), 48, 36), 255, 0, 255, 8));
+
+    for (const char* name : {"exif_o1.jpg", "exif_o3.jpg", "exif_o5.jpg", "exif_o6.jpg", "exif_o8.jpg",
+                             "exif_res_nothumb.jpg", "exif_mm_exiftool.jpg", "jfif_plain.jpg"}) {
+        SCOPED_TRACE(name);
+        VectorBlock block;
+        ASSERT_EQ(IMG_OK, thumbnail(readSample(name), &block));
+        EXPECT_TRUE(showsUprightQuadrants(block.bytes.data(), 0, 0, 96, 72));
+    }
+
+    // 300 x 400 fits 96 x 72 as 54 x 72, centred between black bars.
+    VectorBlock portrait;
+    ASSERT_EQ(IMG_OK, thumbnail(readSample("portrait_300x400.jpg"), &portrait));
+    EXPECT_TRUE(near(dibPixel(portrait.bytes.data(), 5, 36), 0, 0, 0, 0));
+    EXPECT_TRUE(near(dibPixel(portrait.bytes.data(), 90, 36), 0, 0, 0, 0));
+    EXPECT_TRUE(showsUprightQuadrants(portrait.bytes.data(), 21, 0, 54, 72));
+}
+
+TEST(ExifThumbnail, DamagedEmbeddedThumbnailFallsBackToThePicture) {
+    std::vector<uint8_t> file = readSample("exif_marked_thumb.jpg");
+    size_t tiff = tiffOffset(file);
+    uint32_t ifd1 = le32(file, tiff + 4 + 0);
+    ifd1 = le32(file, tiff + ifd1 + 2 + 12 * uint16_t(file[tiff + ifd1] | file[tiff + ifd1 + 1] << 8));
+    size_t offsetEntry = entryOffset(file, tiff, ifd1, 0x0201);
+    ASSERT_NE(0u, offsetEntry);
+    uint32_t thumbAt = le32(file, offsetEntry + 8);
+    // Keep SOI, wreck everything after it.
+    for (size_t i = tiff + thumbAt + 2; i < tiff + thumbAt + 200; ++i) file[i] = 0x5A;
+    VectorBlock block;
+    ASSERT_EQ(IMG_OK, thumbnail(file, &block));
+    EXPECT_TRUE(showsUprightQuadrants(block.bytes.data(), 0, 0, 96, 72));
+
+    // An offset that points outside the Exif block: no thumbnail, same fallback.
+    std::vector<uint8_t> far = readSample("exif_marked_thumb.jpg");
+    putLe32(&far, offsetEntry + 8, 0xFFFFFF00u);
+    JpegFacts facts;
+    ASSERT_EQ(IMG_OK, parseJpeg(far.data(), far.size(), &facts));
+    EXPECT_EQ(nullptr, facts.thumbnail);
+    ASSERT_EQ(IMG_OK, thumbnail(far, &block));
+    EXPECT_TRUE(showsUprightQuadrants(block.bytes.data(), 0, 0, 96, 72));
+}
+
+TEST(ExifDecode, BrokenExifLeavesAPlainPicture) {
+    std::vector<uint8_t> file = readSample("exif_o6.jpg");
+    size_t tiff = tiffOffset(file);
+    putLe32(&file, tiff + 4, 0xFFFFFF00u);  // IFD0 far outside the block
+    JpegFacts facts;
+    ASSERT_EQ(IMG_OK, parseJpeg(file.data(), file.size(), &facts));
+    EXPECT_EQ(1, facts.orientation);
+    EXPECT_EQ(0u, facts.xPelsPerMeter);
+    VectorBlock block;
+    ASSERT_EQ(IMG_OK, decode(file, &block));
+    EXPECT_EQ(479, dibFacts(block.bytes.data()).width);
+
+    // A resolution whose value lies outside the block, and an IFD whose entry count runs off it.
+    std::vector<uint8_t> res = readSample("exif_o1.jpg");
+    tiff = tiffOffset(res);
+    size_t xres = entryOffset(res, tiff, le32(res, tiff + 4), 0x011A);
+    ASSERT_NE(0u, xres);
+    putLe32(&res, xres + 8, 0x7FFFFFF0u);
+    ASSERT_EQ(IMG_OK, parseJpeg(res.data(), res.size(), &facts));
+    EXPECT_EQ(0u, facts.xPelsPerMeter);
+    EXPECT_EQ(0u, facts.yPelsPerMeter);
+    res[tiff + le32(res, tiff + 4)] = 0xFF;
+    res[tiff + le32(res, tiff + 4) + 1] = 0xFF;
+    ASSERT_EQ(IMG_OK, parseJpeg(res.data(), res.size(), &facts));
+    EXPECT_EQ(1, facts.orientation);
+}
+
+TEST(ExifDecode, HostileAndDamagedFilesGetClearCodes) {
+    const std::vector<uint8_t> good = readSample("exif_o1.jpg");
+    size_t sof = frameHeaderOffset(good);
+    ASSERT_NE(0u, sof);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        uint16_t expected;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"empty", {}, IMG_ERR_BAD_FORMAT});
+    cases.push_back({"not a JPEG", {'G', 'I', 'F', '8', '9', 'a'}, IMG_ERR_BAD_FORMAT});
+    cases.push_back({"SOI only", {0xFF, 0xD8}, IMG_ERR_TRUNCATED});
+    std::vector<uint8_t> f = good;
+    f[sof + 5] = 0xFF, f[sof + 6] = 0xF0, f[sof + 7] = 0xFF, f[sof + 8] = 0xF0;  // 65520 x 65520
+    cases.push_back({"absurd dimensions", f, IMG_ERR_TOO_LARGE});
+    f = good;
+    f[sof + 5] = 0x20, f[sof + 6] = 0x00, f[sof + 7] = 0x20, f[sof + 8] = 0x00;  // 8192 x 8192: 64 Mpixels
+    cases.push_back({"too many pixels", f, IMG_ERR_TOO_LARGE});
+    f = good;
+    f[sof + 5] = 0, f[sof + 6] = 0;
+    cases.push_back({"height from a DNL marker", f, IMG_ERR_UNSUPPORTED});
+    f = good;
+    f[sof + 1] = 0xC9;
+    cases.push_back({"arithmetic coding", f, IMG_ERR_UNSUPPORTED});
+    f = good;
+    f[sof + 4] = 12;
+    cases.push_back({"12-bit samples", f, IMG_ERR_UNSUPPORTED});
+    f = good;
+    f[sof + 11] = 0x55;  // first component's sampling factors 5 x 5
+    cases.push_back({"bad sampling factors", f, IMG_ERR_BAD_FORMAT});
+    f = good;
+    f[sof + 2] = 0xFF;  // frame header length past the end
+    cases.push_back({"segment beyond the file", f, IMG_ERR_TRUNCATED});
+    f = good;
+    f[sof + 2] = 0, f[sof + 3] = 1;
+    cases.push_back({"segment length 1", f, IMG_ERR_BAD_FORMAT});
+    f = good;
+    f.resize(f.size() - 2);
+    cases.push_back({"end marker missing", f, IMG_ERR_TRUNCATED});
+    f = good;
+    f.resize(f.size() / 2);
+    cases.push_back({"cut in the scan", f, IMG_ERR_TRUNCATED});
+    f = good;
+    f.resize(sof + 6);
+    cases.push_back({"cut in the frame header", f, IMG_ERR_TRUNCATED});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        VectorBlock block;
+        ProgressLog log;
+        EXPECT_EQ(c.expected, decode(c.bytes, &block, &log));
+        EXPECT_TRUE(block.bytes.empty()) << "no bitmap for a refused file";
+        VectorBlock thumb;
+        EXPECT_EQ(c.expected, thumbnail(c.bytes, &thumb));
+    }
+    // Every cut is refused; none crashes (the sanitizers watch).
+    for (size_t length = 0; length < good.size(); length += 97) {
+        std::vector<uint8_t> cut(good.begin(), good.begin() + long(length));
+        VectorBlock block;
+        EXPECT_NE(IMG_OK, decode(cut, &block)) << "length " << length;
+    }
+}
+
+TEST(ExifProgress, ReportsTheProtocolAndStopsOnRequest) {
+    std::vector<uint8_t> file = readSample("exif_o6.jpg");
+    ProgressLog log;
+    VectorBlock block;
+    ASSERT_EQ(IMG_OK, decode(file, &block, &log));
+    EXPECT_EQ("", log.protocolProblem());
+    EXPECT_GE(log.percentCount(), 11u);
+    EXPECT_EQ(100, log.calls[log.calls.size() - 2].second);
+
+    for (size_t stopAt : {1u, 3u, 8u, 13u}) {
+        SCOPED_TRACE("stop at call " + std::to_string(stopAt));
+        ProgressLog stopping;
+        stopping.stopAt = stopAt;
+        VectorBlock b;
+        EXPECT_EQ(IMG_ERR_CANCELLED, decode(file, &b, &stopping));
+        ASSERT_EQ(stopAt + 1, stopping.calls.size());
+        EXPECT_EQ(2, stopping.calls.back().first);
+    }
+}
+
+}  // namespace
