@@ -18,12 +18,13 @@ enum : uint16_t {
 };
 
 // Progress protocol: begin, progress with a percentage, end. A callback returns -1 to stop.
+// (Not PROGRESS_STOP: winbase.h defines that macro for CopyFileEx.)
 enum : int {
     PROGRESS_BEGIN    = 1,
     PROGRESS_END      = 2,
     PROGRESS_PERCENT  = 16,
     PROGRESS_GO_ON    = 0,
-    PROGRESS_STOP     = -1,
+    PROGRESS_HALT     = -1,
 };
 
 // Two-argument form, passed directly (LX-1/LX-2 downloads, K4I decodes).

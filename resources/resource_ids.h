@@ -9,6 +9,14 @@
 #define IDS_VERSION_INFO    3
 
 // ---- Progress dialog (templates PROCESSDLG and PROCESSCHANGEDLG) ----
+#define IDC_BAR             100   // the frame the percent bar is drawn into
+#define IDC_PERCENT         101
+#define IDC_SCALE0          1001
+#define IDC_SCALE25         1002
+#define IDC_SCALE50         1003
+#define IDC_SCALE75         1004
+#define IDC_SCALE100        1005
+#define IDC_PROCESSING      1006
 
 // ---- Camera window ----
 

@@ -1,0 +1,52 @@
+// The calls into the maker's libraries that show the progress dialog.
+#include "library_calls.h"
+
+#include "vx1cm32.h"
+#include "vx2cm32.h"
+#include "../camera_window/progress_dialog.h"
+
+namespace {
+
+// The fixed values the LX-1 and LX-2 downloads expect after the info block.
+const int32_t DOWNLOAD_FIXED = 1;
+// The user value of every progress hook.
+const DWORD HOOK_USER_DATA = 1;
+
+// Runs one library call with its progress dialog owned by `owner`. Whatever the library did
+// with the protocol, no dialog and no disabled owner outlive the call.
+template <typename Call>
+uint16_t withProgressDialog(HWND owner, Call call) {
+    progressSetOwner(owner);
+    uint16_t code = call();
+    progressFinish();
+    return code;
+}
+
+}  // namespace
+
+uint16_t libGetPicture1(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint32_t* dataSize) {
+    BYTE info[16];  // the library writes it, nobody reads it
+    uint16_t code = withProgressDialog(owner, [&] {
+        return vx1_camGetPicture(owner, pictureNumber, data, dataSize, info, DOWNLOAD_FIXED, DOWNLOAD_FIXED,
+                                 progressDownload);
+    });
+    SetFocus(owner);
+    return code;
+}
+
+uint16_t libGetPicture2(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint32_t* dataSize) {
+    BYTE info[16];
+    uint16_t code = withProgressDialog(owner, [&] {
+        return vx2_camGetPicture(owner, pictureNumber, data, dataSize, info, DOWNLOAD_FIXED, DOWNLOAD_FIXED,
+                                 progressDownload);
+    });
+    SetFocus(owner);
+    return code;
+}
+
+uint16_t libGetPicture3(HWND owner, CameraHandle handle, PICTURE_REQUEST* request) {
+    PROGRESS_HOOK hook = {progressDownloadLx3, HOOK_USER_DATA};
+    uint16_t code = withProgressDialog(owner, [&] { return vx3_camGetPicture(handle, request, 1, &hook); });
+    SetFocus(owner);
+    return code;
+}

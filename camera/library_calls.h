@@ -1,0 +1,16 @@
+// The calls into the maker's libraries that take a progress callback. Each one records the
+// window it is given as the owner of the progress dialog, calls the library with the right
+// progress callback, makes sure the dialog is gone afterwards, gives the keyboard focus back
+// where it belongs and returns the library's code unchanged.
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+
+#include "vx3cm32.h"
+
+// LX-1 and LX-2 downloads of picture n as camera data into a movable block the caller owns.
+uint16_t libGetPicture1(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint32_t* dataSize);
+uint16_t libGetPicture2(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint32_t* dataSize);
+// LX-3 download of request->pictureNumber as Exif JPEG data into request->data.
+uint16_t libGetPicture3(HWND owner, CameraHandle handle, PICTURE_REQUEST* request);
