@@ -571,8 +571,9 @@ int main(int argc, char** argv)
         code = EXIT_TWAIN_FAILED;
     if (code == EXIT_OK)
         say("twacquire finished: everything worked.");
+    else if (session.failures > 0)
+        say("twacquire finished with %d failure(s) (exit code %d).", session.failures, code);
     else
-        say("twacquire finished with %d failure(s) (exit code %d).", session.failures > 0 ? session.failures : 1,
-            code);
+        say("twacquire stopped early (exit code %d).", code);
     return code;
 }
