@@ -171,7 +171,7 @@ TEST(ExifThumbnail, UsesTheEmbeddedOneTurnedUprightElseScalesThePicture) {
     ASSERT_EQ(IMG_OK, thumbnail(readSample("exif_marked_thumb.jpg"), &marked));
     EXPECT_EQ(96, dibFacts(marked.bytes.data()).width);
     EXPECT_EQ(72, dibFacts(marked.bytes.data()).height);
-    EXPECT_TRUE(near(dibPixel(marked.bytes.data(), 48, 36), 255, 0, 255, 8));
+    EXPECT_TRUE(closeTo(dibPixel(marked.bytes.data(), 48, 36), 255, 0, 255, 8));
 
     for (const char* name : {"exif_o1.jpg", "exif_o3.jpg", "exif_o5.jpg", "exif_o6.jpg", "exif_o8.jpg",
                              "exif_res_nothumb.jpg", "exif_mm_exiftool.jpg", "jfif_plain.jpg"}) {
@@ -184,8 +184,8 @@ TEST(ExifThumbnail, UsesTheEmbeddedOneTurnedUprightElseScalesThePicture) {
     // 300 x 400 fits 96 x 72 as 54 x 72, centred between black bars.
     VectorBlock portrait;
     ASSERT_EQ(IMG_OK, thumbnail(readSample("portrait_300x400.jpg"), &portrait));
-    EXPECT_TRUE(near(dibPixel(portrait.bytes.data(), 5, 36), 0, 0, 0, 0));
-    EXPECT_TRUE(near(dibPixel(portrait.bytes.data(), 90, 36), 0, 0, 0, 0));
+    EXPECT_TRUE(closeTo(dibPixel(portrait.bytes.data(), 5, 36), 0, 0, 0, 0));
+    EXPECT_TRUE(closeTo(dibPixel(portrait.bytes.data(), 90, 36), 0, 0, 0, 0));
     EXPECT_TRUE(showsUprightQuadrants(portrait.bytes.data(), 21, 0, 54, 72));
 }
 

@@ -192,7 +192,9 @@ TEST(K4iDamage, HeaderFaultsGetTheirOwnCodes) {
         ProgressLog log;
         EXPECT_EQ(c.expected, decode(file, &block, &log));
         // A decode that got as far as begin always ends.
-        if (!log.calls.empty()) EXPECT_EQ(2, log.calls.back().first);
+        if (!log.calls.empty()) {
+            EXPECT_EQ(2, log.calls.back().first);
+        }
     }
 }
 

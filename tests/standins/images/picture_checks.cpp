@@ -58,7 +58,7 @@ Difference compareWithRgb(const uint8_t* block, const uint8_t* rgb, uint32_t wid
     return d;
 }
 
-bool near(Rgb c, int r, int g, int b, int tolerance) {
+bool closeTo(Rgb c, int r, int g, int b, int tolerance) {
     return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance;
 }
 
@@ -69,8 +69,8 @@ bool showsUprightQuadrants(const uint8_t* block, uint32_t left, uint32_t top, ui
     Rgb tr = dibPixel(block, left + 3 * width / 4, top + height / 4);
     Rgb bl = dibPixel(block, left + width / 4, top + 3 * height / 4);
     Rgb br = dibPixel(block, left + 3 * width / 4, top + 3 * height / 4);
-    return near(tl, 226, 46, 44, tolerance) && near(tr, 58, 206, 48, tolerance) && near(bl, 46, 58, 228, tolerance) &&
-           near(br, 248, 248, 72, tolerance);
+    return closeTo(tl, 226, 46, 44, tolerance) && closeTo(tr, 58, 206, 48, tolerance) && closeTo(bl, 46, 58, 228, tolerance) &&
+           closeTo(br, 248, 248, 72, tolerance);
 }
 
 int ProgressLog::record(int code, int value) {

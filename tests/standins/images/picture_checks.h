@@ -45,7 +45,7 @@ struct Difference {
 Difference compareWithRgb(const uint8_t* block, const uint8_t* rgb, uint32_t width, uint32_t height);
 
 // True when `c` is within `tolerance` of (r, g, b) in every channel.
-bool near(Rgb c, int r, int g, int b, int tolerance);
+bool closeTo(Rgb c, int r, int g, int b, int tolerance);
 
 // The centres of the reference picture's quadrants have these colours (top-left, top-right,
 // bottom-left, bottom-right); thumbnails and lossy decodes are judged by them.

@@ -1,0 +1,23 @@
+# Checks that a stand-in DLL exports exactly the given ordinals and no names, as the maker's
+# originals that the data source imports by ordinal.
+# cmake -DOBJDUMP=... -DDLL=... -DORDINALS="1;7;18;21" -P check_exports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+string(REGEX MATCHALL "\\+base\\[ *[0-9]+\\]" entries "${dump}")
+set(found "")
+foreach(entry ${entries})
+  string(REGEX REPLACE "\\+base\\[ *([0-9]+)\\]" "\\1" ordinal "${entry}")
+  list(APPEND found ${ordinal})
+endforeach()
+list(SORT found COMPARE NATURAL)
+set(expected ${ORDINALS})
+list(SORT expected COMPARE NATURAL)
+if(NOT "${found}" STREQUAL "${expected}")
+  message(FATAL_ERROR "${DLL} exports ordinals [${found}], expected [${expected}]")
+endif()
+if(NOT dump MATCHES "\\[Name Pointer/Ordinal\\] Table[ \t]+00000000")
+  message(FATAL_ERROR "${DLL} exports names; the originals export by ordinal only")
+endif()
+message(STATUS "${DLL}: ordinals ${found}, no names")

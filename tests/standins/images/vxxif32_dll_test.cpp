@@ -1,0 +1,210 @@
+// VXXIF32.dll as the data source calls it: through the ordinal import library, with the
+// records, codes, ownership and progress hook of camera/vxxif32.h.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "camera/vxxif32.h"
+#include "picture_checks.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_ONLY_JPEG
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <stb_image.h>
+
+namespace {
+
+ProgressLog g_log;
+DWORD g_userData = 0;
+int WINAPI exifProgress(int code, int value, DWORD userData) {
+    g_userData = userData;
+    return g_log.record(code, value);
+}
+
+EXIF_OPTIONS kWhole = {8, 8, 1};
+EXIF_OPTIONS kThumbnail = {1, 1, 0};
+
+HGLOBAL globalCopy(const std::vector<uint8_t>& bytes) {
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, bytes.size() ? bytes.size() : 1);
+    if (!bytes.empty()) std::memcpy(GlobalLock(h), bytes.data(), bytes.size());
+    GlobalUnlock(h);
+    return h;
+}
+
+void releaseResult(EXIF_RESULT* r) {
+    if (r->bitmap) {
+        EXPECT_EQ(nullptr, GlobalFree(r->bitmap));
+    }
+    if (r->extra) {
+        EXPECT_EQ(nullptr, GlobalFree(r->extra));
+    }
+    r->bitmap = r->extra = nullptr;
+}
+
+// Keeps the process's current directory as it was.
+struct CurrentDirectory {
+    char saved[MAX_PATH];
+    explicit CurrentDirectory(const std::string& path) {
+        GetCurrentDirectoryA(MAX_PATH, saved);
+        SetCurrentDirectoryA(path.c_str());
+    }
+    ~CurrentDirectory() { SetCurrentDirectoryA(saved); }
+};
+
+TEST(ExifCheckFile, WholeResultIsZeroOnlyForUsableJpeg) {
+    struct Case {
+        const char* name;
+        DWORD code;
+        WORD orientation;
+    } cases[] = {
+        {"exif_o1.jpg", 0, 1},
+        {"exif_o6.jpg", 0, 6},
+        {"jfif_plain.jpg", 0, 1},
+        {"k4i_o1.k4i", EXIF_ERR_BAD_FORMAT, 0},
+        {"no_such_file.jpg", EXIF_ERR_NOT_FOUND, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WORD orientation = 0;
+        EXPECT_EQ(c.code, exifCheckFile(samplePath(c.name).c_str(), &orientation));
+        EXPECT_EQ(c.orientation, orientation);
+    }
+}
+
+TEST(ExifDecodeFile, RelativePathDecodesExactlyLikeADirectDecode) {
+    CurrentDirectory cd(samplePath(""));
+    std::vector<uint8_t> file = readSample("exif_o1.jpg");
+    int w = 0, h = 0, n = 0;
+    stbi_uc* direct = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 3);
+    ASSERT_NE(nullptr, direct);
+
+    PROGRESS_HOOK hook = {exifProgress, 1};
+    EXIF_RESULT result = {};
+    WORD scratch = 0;
+    g_log = ProgressLog();
+    g_userData = 0;
+    ASSERT_EQ(0, exifDecodeFile("exif_o1.jpg", &result, &scratch, &kWhole, &hook));
+    EXPECT_EQ("", g_log.protocolProblem());
+    EXPECT_GE(g_log.percentCount(), 10u);
+    EXPECT_EQ(1u, g_userData);
+    ASSERT_NE(nullptr, result.bitmap);
+    ASSERT_NE(nullptr, result.extra);
+    const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(result.bitmap));
+    DibFacts f = dibFacts(dib);
+    EXPECT_EQ(w, f.width);
+    EXPECT_EQ(h, f.height);
+    EXPECT_EQ(11811, f.xPelsPerMeter);
+    EXPECT_EQ(5906, f.yPelsPerMeter);
+    EXPECT_EQ(0, compareWithRgb(dib, direct, uint32_t(w), uint32_t(h)).largest);
+    GlobalUnlock(result.bitmap);
+    stbi_image_free(direct);
+
+    // The extra block: facts, then the Exif TIFF data.
+    const EXIF_INFO* info = static_cast<const EXIF_INFO*>(GlobalLock(result.extra));
+    EXPECT_EQ(641u, info->storedWidth);
+    EXPECT_EQ(479u, info->storedHeight);
+    EXPECT_EQ(1, info->orientation);
+    EXPECT_EQ(EXIF_INFO_HAS_EXIF | EXIF_INFO_HAS_THUMBNAIL, info->flags);
+    EXPECT_EQ(sizeof(EXIF_INFO) + info->exifBytes, GlobalSize(result.extra));
+    EXPECT_EQ(0, std::memcmp(info + 1, "II*\0", 4));
+    GlobalUnlock(result.extra);
+    releaseResult(&result);
+}
+
+TEST(ExifDecodeFile, ThumbnailModeWithoutHook) {
+    struct Case {
+        const char* name;
+        bool magenta;
+    } cases[] = {{"exif_marked_thumb.jpg", true}, {"exif_o7.jpg", false}, {"jfif_300dpi.jpg", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXIF_RESULT result = {};
+        WORD scratch = 0;
+        ASSERT_EQ(0, exifDecodeFile(samplePath(c.name).c_str(), &result, &scratch, &kThumbnail, nullptr));
+        const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(result.bitmap));
+        EXPECT_EQ(96, dibFacts(dib).width);
+        EXPECT_EQ(72, dibFacts(dib).height);
+        if (c.magenta) {
+            EXPECT_TRUE(closeTo(dibPixel(dib, 48, 36), 255, 0, 255, 8));
+        } else {
+            EXPECT_TRUE(showsUprightQuadrants(dib, 0, 0, 96, 72));
+        }
+        GlobalUnlock(result.bitmap);
+        EXPECT_NE(nullptr, result.extra);
+        releaseResult(&result);
+    }
+}
+
+TEST(ExifDecodeMemory, DecodesTheCallersBlockAndLeavesItToTheCaller) {
+    std::vector<uint8_t> file = readSample("exif_mm_exiftool.jpg");
+    HGLOBAL data = globalCopy(file);
+    PROGRESS_HOOK hook = {exifProgress, 1};
+    EXIF_RESULT result = {};
+    WORD scratch = 0;
+    g_log = ProgressLog();
+    ASSERT_EQ(0, exifDecodeMemory(data, DWORD(file.size()), &result, &scratch, &kWhole, &hook));
+    EXPECT_EQ("", g_log.protocolProblem());
+    const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(result.bitmap));
+    DibFacts f = dibFacts(dib);
+    EXPECT_EQ(641, f.width);
+    EXPECT_EQ(479, f.height);
+    EXPECT_EQ(7087, f.xPelsPerMeter);
+    EXPECT_TRUE(showsUprightQuadrants(dib, 0, 0, 641, 479));
+    GlobalUnlock(result.bitmap);
+    releaseResult(&result);
+    EXPECT_EQ(file.size(), GlobalSize(data));
+    EXPECT_EQ(0, std::memcmp(GlobalLock(data), file.data(), file.size()));
+    GlobalUnlock(data);
+    EXPECT_EQ(nullptr, GlobalFree(data));
+}
+
+TEST(ExifDecodeMemory, CancelGivesCancelledNoHandlesAndStillEnds) {
+    std::vector<uint8_t> file = readSample("exif_1600x1200.jpg");
+    HGLOBAL data = globalCopy(file);
+    for (size_t stopAt : {1u, 5u, 12u}) {
+        SCOPED_TRACE(stopAt);
+        PROGRESS_HOOK hook = {exifProgress, 1};
+        EXIF_RESULT result = {};
+        WORD scratch = 0;
+        g_log = ProgressLog();
+        g_log.stopAt = stopAt;
+        EXPECT_EQ(DEC_ERR_CANCELLED, exifDecodeMemory(data, DWORD(file.size()), &result, &scratch, &kWhole, &hook));
+        EXPECT_EQ(nullptr, result.bitmap);
+        EXPECT_EQ(nullptr, result.extra);
+        EXPECT_EQ(stopAt + 1, g_log.calls.size());
+        EXPECT_EQ(2, g_log.calls.back().first);
+    }
+    GlobalFree(data);
+}
+
+TEST(ExifDecodeMemory, RefusesBadArgumentsAndDamagedData) {
+    std::vector<uint8_t> file = readSample("exif_o1.jpg");
+    HGLOBAL data = globalCopy(file);
+    EXIF_RESULT result = {};
+    WORD scratch = 0;
+    EXIF_OPTIONS odd = {8, 8, 2};
+    EXPECT_EQ(EXIF_ERR_BAD_ARGUMENT, exifDecodeMemory(data, DWORD(file.size() + 1), &result, &scratch, &kWhole, nullptr));
+    EXPECT_EQ(EXIF_ERR_BAD_ARGUMENT, exifDecodeMemory(data, DWORD(file.size()), &result, &scratch, &odd, nullptr));
+    EXPECT_EQ(EXIF_ERR_BAD_ARGUMENT, exifDecodeMemory(data, DWORD(file.size()), nullptr, &scratch, &kWhole, nullptr));
+    EXPECT_EQ(EXIF_ERR_BAD_ARGUMENT, exifDecodeMemory(nullptr, 10, &result, &scratch, &kWhole, nullptr));
+    EXPECT_EQ(EXIF_ERR_TRUNCATED, exifDecodeMemory(data, DWORD(file.size() / 2), &result, &scratch, &kWhole, nullptr));
+    EXPECT_EQ(nullptr, result.bitmap);
+    EXPECT_EQ(nullptr, result.extra);
+    GlobalFree(data);
+
+    std::vector<uint8_t> text(500, 'x');
+    data = globalCopy(text);
+    EXPECT_EQ(EXIF_ERR_BAD_FORMAT, exifDecodeMemory(data, DWORD(text.size()), &result, &scratch, &kWhole, nullptr));
+    GlobalFree(data);
+}
+
+}  // namespace
