@@ -320,7 +320,9 @@ TEST_P(CodecConformance, RateConverterWritesExactlyTheCallersSize) {
           const int16_t lo = std::min(in[i], in[std::min<size_t>(i + 1, count - 1)]);
           const int16_t hi = std::max(in[i], in[std::min<size_t>(i + 1, count - 1)]);
           EXPECT_TRUE(c.samples[k] >= lo && c.samples[k] <= hi) << k;
-          if (p % divisor == 0) EXPECT_EQ(c.samples[k], in[i]) << k;
+          if (p % divisor == 0) {
+            EXPECT_EQ(c.samples[k], in[i]) << k;
+          }
         }
       }
     }
