@@ -269,6 +269,7 @@ enum : TW_UINT16 {
     TWON_ONEVALUE    = 5,
     TWON_RANGE       = 6,
 };
+constexpr TW_UINT16 TWON_DONTCARE16 = 0xFFFF;  // ConType of a capability request: any container
 constexpr TW_UINT32 TWON_DONTCARE32 = 0xFFFFFFFF;
 
 // Item types
