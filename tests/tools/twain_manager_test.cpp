@@ -15,7 +15,6 @@ namespace {
 constexpr char kProductName[] = "MELVO DIGITAL CAMERA WIN32";
 constexpr char kWindowClass[] = "TWMAINWINDOW";
 constexpr char kWindowTitle[] = "MELVO DIGITAL CAMERA";
-constexpr TW_UINT16 TWON_DONTCARE16 = 0xFFFF;
 
 std::string str32(const TW_STR32 text)
 {

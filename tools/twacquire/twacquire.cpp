@@ -24,7 +24,6 @@ constexpr char kDefaultSource[] = "MELVO DIGITAL CAMERA WIN32";
 constexpr char kWindowClass[] = "TwacquireMainWindow";
 constexpr DWORD kDefaultHoldMs = 1500;
 constexpr DWORD kCloseRequestWaitMs = 5000;
-constexpr TW_UINT16 TWON_DONTCARE16 = 0xFFFF;
 
 enum ExitCode { EXIT_OK = 0, EXIT_USAGE = 1, EXIT_NO_MANAGER = 2, EXIT_NO_SOURCE = 3, EXIT_TWAIN_FAILED = 4 };
 
