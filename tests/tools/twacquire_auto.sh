@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs build/bin/twacquire.exe --auto against the built data source through Wine's real source
 # manager, closing the source's window as a user would, and checks what it reports. Then checks
-# that a source name the manager does not know ends in exit code 3.
+# that a source name the manager does not know ends in exit code 3, and a bad option in 1.
 # Usage: twacquire_auto.sh <build dir>   (needs a display: run ctest under scripts/with-display.sh)
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -51,6 +51,12 @@ status=${PIPESTATUS[0]}
 echo "$output"
 [ "$status" -eq 3 ] || { echo "twacquire exit code $status for an unknown source, expected 3"; failures=$((failures + 1)); }
 expect 'No source is called "NO SUCH CAMERA".'
+
+output=$("$run" "$build/bin/twacquire.exe" --auto --hold soon 2>&1 | tr -d '\r')
+status=${PIPESTATUS[0]}
+echo "$output"
+[ "$status" -eq 1 ] || { echo "twacquire exit code $status for a bad --hold, expected 1"; failures=$((failures + 1)); }
+expect '--hold takes milliseconds from 0 to 600000'
 
 echo "twacquire_auto: $failures problem(s)"
 [ "$failures" -eq 0 ]
