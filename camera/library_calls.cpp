@@ -4,6 +4,7 @@
 #include "vx1cm32.h"
 #include "vx2cm32.h"
 #include "../camera_window/progress_dialog.h"
+#include "../twain/source_state.h"
 
 namespace {
 
@@ -20,6 +21,12 @@ uint16_t withProgressDialog(HWND owner, Call call) {
     uint16_t code = call();
     progressFinish();
     return code;
+}
+
+// The K4I and in-memory Exif decodes run for camera pictures and for files; only a camera
+// picture's decode hands the focus back to the camera window.
+void focusOwnerForCameraPicture(HWND owner) {
+    if (g_source.transferOrigin == ORIGIN_CAMERA_WINDOW) SetFocus(owner);
 }
 
 }  // namespace
@@ -48,5 +55,26 @@ uint16_t libGetPicture3(HWND owner, CameraHandle handle, PICTURE_REQUEST* reques
     PROGRESS_HOOK hook = {progressDownloadLx3, HOOK_USER_DATA};
     uint16_t code = withProgressDialog(owner, [&] { return vx3_camGetPicture(handle, request, 1, &hook); });
     SetFocus(owner);
+    return code;
+}
+
+uint16_t libDecodeK4iFile(HWND owner, LPCSTR path, K4I_RESULT* result, K4I_OPTIONS* options) {
+    uint16_t code = withProgressDialog(owner, [&] { return k4iDecodeFile(path, result, options, owner, progressDecodeK4i); });
+    focusOwnerForCameraPicture(owner);
+    return code;
+}
+
+uint16_t libDecodeExifFile(HWND owner, LPCSTR path, EXIF_RESULT* result, EXIF_OPTIONS* options) {
+    WORD orientation = 0;  // the decoder reports it, the source has no use for it
+    PROGRESS_HOOK hook = {progressDecodeExif, HOOK_USER_DATA};
+    return withProgressDialog(owner, [&] { return exifDecodeFile(path, result, &orientation, options, &hook); });
+}
+
+uint16_t libDecodeExifMemory(HWND owner, HGLOBAL data, DWORD dataSize, EXIF_RESULT* result, EXIF_OPTIONS* options) {
+    WORD orientation = 0;
+    PROGRESS_HOOK hook = {progressDecodeExif, HOOK_USER_DATA};
+    uint16_t code = withProgressDialog(
+        owner, [&] { return exifDecodeMemory(data, dataSize, result, &orientation, options, &hook); });
+    focusOwnerForCameraPicture(owner);
     return code;
 }
