@@ -153,7 +153,7 @@ void readJfif(const uint8_t* p, size_t size, uint32_t* xPpm, uint32_t* yPpm) {
 }
 
 // Frame header: precision, height, width, components and each component's sampling factors.
-uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* facts) {
+uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* facts, uint8_t* componentIds) {
     // Only the Huffman frames with 8-bit samples: lossless, hierarchical and arithmetic-coded
     // frames are valid JPEG but nothing a camera of this family writes.
     if (marker != 0xC0 && marker != 0xC1 && marker != 0xC2) return IMG_ERR_UNSUPPORTED;
@@ -168,6 +168,9 @@ uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* fac
         const uint8_t* comp = p + 6 + c * 3;
         uint8_t h = comp[1] >> 4, v = comp[1] & 15;
         if (h < 1 || h > 4 || v < 1 || v > 4 || comp[2] > 3) return IMG_ERR_BAD_FORMAT;
+        for (uint8_t earlier = 0; earlier < c; ++earlier)
+            if (componentIds[earlier] == comp[0]) return IMG_ERR_BAD_FORMAT;
+        componentIds[c] = comp[0];
     }
     // Height 0 announces a DNL marker later on, which our decoder does not take.
     if (width == 0 || height == 0) return IMG_ERR_UNSUPPORTED;
@@ -176,6 +179,72 @@ uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* fac
     facts->height = height;
     facts->components = components;
     facts->frameMarker = marker;
+    return IMG_OK;
+}
+
+// Huffman tables: class 0/1, id 0-3, at most 256 symbols, and code counts that fit their
+// lengths (a complete binary code has at most 2^j codes of length j). Decoders trust these
+// counts when they fill fixed-size tables.
+// `defined` collects the tables seen: bit (class * 4 + id).
+uint16_t checkHuffmanTables(const uint8_t* p, size_t size, uint8_t* defined) {
+    size_t at = 0;
+    while (at < size) {
+        if (size - at < 17) return IMG_ERR_BAD_FORMAT;
+        if ((p[at] >> 4) > 1 || (p[at] & 15) > 3) return IMG_ERR_BAD_FORMAT;
+        *defined |= uint8_t(1u << ((p[at] >> 4) * 4 + (p[at] & 15)));
+        uint32_t symbols = 0, codes = 0;
+        for (int length = 1; length <= 16; ++length) {
+            uint32_t count = p[at + size_t(length)];
+            symbols += count;
+            codes = (codes << 1) + count;
+            if (codes > (1u << length)) return IMG_ERR_BAD_FORMAT;
+        }
+        if (symbols > 256 || size - at - 17 < symbols) return IMG_ERR_BAD_FORMAT;
+        at += 17 + symbols;
+    }
+    return IMG_OK;
+}
+
+// Quantisation tables: 8- or 16-bit entries, id 0-3, exactly filling the segment.
+uint16_t checkQuantisationTables(const uint8_t* p, size_t size) {
+    size_t at = 0;
+    while (at < size) {
+        uint8_t precision = p[at] >> 4;
+        if (precision > 1 || (p[at] & 15) > 3) return IMG_ERR_BAD_FORMAT;
+        size_t length = 1 + 64 * (precision + 1u);
+        if (size - at < length) return IMG_ERR_BAD_FORMAT;
+        at += length;
+    }
+    return IMG_OK;
+}
+
+// Scan header: 1-4 components of the frame, spectral range and bit positions inside what the
+// frame type allows, and every Huffman table the scan decodes with defined before it. (stb_image
+// reads past its tables when a scan uses one that was never defined.)
+uint16_t checkScanHeader(const uint8_t* p, size_t size, const JpegFacts& facts, const uint8_t* componentIds,
+                         uint8_t definedTables) {
+    if (size < 1) return IMG_ERR_BAD_FORMAT;
+    uint8_t count = p[0];
+    if (count < 1 || count > 4 || count > facts.components || size != 4 + size_t(count) * 2) return IMG_ERR_BAD_FORMAT;
+    uint8_t start = p[1 + count * 2], end = p[2 + count * 2], high = p[3 + count * 2] >> 4, low = p[3 + count * 2] & 15;
+    bool progressive = facts.frameMarker == 0xC2;
+    if (progressive) {
+        if (start > 63 || end > 63 || start > end || high > 13 || low > 13) return IMG_ERR_BAD_FORMAT;
+        // DC scans carry DC only; AC scans carry one component.
+        if ((start == 0 && end != 0) || (start > 0 && count != 1)) return IMG_ERR_BAD_FORMAT;
+    } else if (start != 0 || end != 63 || high != 0 || low != 0) {
+        return IMG_ERR_BAD_FORMAT;
+    }
+    bool needsDc = !progressive || (start == 0 && high == 0);
+    bool needsAc = !progressive || start > 0;
+    for (uint8_t i = 0; i < count; ++i) {
+        uint8_t id = p[1 + i * 2], dc = p[2 + i * 2] >> 4, ac = p[2 + i * 2] & 15;
+        bool known = false;
+        for (uint8_t c = 0; c < facts.components; ++c) known = known || componentIds[c] == id;
+        if (!known || dc > 3 || ac > 3) return IMG_ERR_BAD_FORMAT;
+        if (needsDc && !(definedTables & (1u << dc))) return IMG_ERR_BAD_FORMAT;
+        if (needsAc && !(definedTables & (1u << (4 + ac)))) return IMG_ERR_BAD_FORMAT;
+    }
     return IMG_OK;
 }
 
@@ -195,6 +264,8 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
     if (!data || size < 2 || data[0] != 0xFF || data[1] != 0xD8) return IMG_ERR_BAD_FORMAT;
     bool sawApp0 = false, sawExif = false, sawScan = false;
     uint32_t jfifX = 0, jfifY = 0;
+    uint8_t componentIds[4] = {0, 0, 0, 0};
+    uint8_t huffmanTables = 0;
     size_t at = 2;
     for (;;) {
         if (at >= size) return IMG_ERR_TRUNCATED;
@@ -219,10 +290,20 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
             sawExif = true;
             readExif(body + 6, bodySize - 6, facts);
         } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-            uint16_t rc = readFrame(marker, body, bodySize, facts);
+            uint16_t rc = readFrame(marker, body, bodySize, facts, componentIds);
             if (rc != IMG_OK) return rc;
+        } else if (marker == 0xC4) {
+            uint16_t rc = checkHuffmanTables(body, bodySize, &huffmanTables);
+            if (rc != IMG_OK) return rc;
+        } else if (marker == 0xDB) {
+            uint16_t rc = checkQuantisationTables(body, bodySize);
+            if (rc != IMG_OK) return rc;
+        } else if (marker == 0xDD) {
+            if (bodySize != 2) return IMG_ERR_BAD_FORMAT;
         } else if (marker == 0xDA) {
             if (!facts->frameMarker) return IMG_ERR_BAD_FORMAT;  // a scan before its frame
+            uint16_t rc = checkScanHeader(body, bodySize, *facts, componentIds, huffmanTables);
+            if (rc != IMG_OK) return rc;
             sawScan = true;
             // Entropy-coded data runs to the next marker that is neither a stuffed 0xFF00 nor
             // a restart marker.

@@ -198,6 +198,27 @@ def main():
         "camera data container: K4S, K4I (641 x 479, 72 dpi), REL")
     put("camera_data_nok4i.k4cd", camera_data([(2, b"K4S companion\r\n")]), "camera data container without K4I part")
 
+    # Small files that seed the fuzzers (<build>/samples/seeds/): every structure, few bytes.
+    # The fuzzers read a first byte of options (bit 0: thumbnail mode or CRC resealing; the
+    # rest: the percentage at which to cancel, none beyond 100); 0xFE is a plain run.
+    small = upright_picture(40, 30)
+    small6 = stored(small, 6)
+    seeds = {
+        "exif/exif_small_o6.jpg": jpeg_bytes(small6, quality=70, exif=exif_segment(
+            orientation=6, resolution=(72, 72), thumbnail=jpeg_bytes(small6.resize((15, 20)), quality=50))),
+        "exif/progressive_small.jpg": jpeg_bytes(small, quality=70, progressive=True),
+        "exif/gray_small.jpg": jpeg_bytes(small.convert("L"), quality=70),
+        "exif/jfif_small.jpg": jpeg_bytes(small, quality=70, dpi=(96, 96), subsampling=0),
+        "k4i/k4i_small_o6.k4i": k4i_bytes(small6, 6, (2835, 2835)),
+        "k4i/k4i_17x9.k4i": k4i_bytes(upright_picture(17, 9)),
+        "k4i/camera_data_small.k4cd": camera_data([(1, k4i_bytes(small, 1)), (3, b"REL")]),
+    }
+    seeds["exif/exif_small_o6_thumbnail.jpg"] = seeds["exif/exif_small_o6.jpg"]
+    for name, data in seeds.items():
+        os.makedirs(os.path.join(folder, "seeds", os.path.dirname(name)), exist_ok=True)
+        options = b"\xff" if name.endswith("_thumbnail.jpg") else b"\xfe"
+        put("seeds/" + name, options + data, "fuzzer seed (first byte: fuzzer options)")
+
     # Big-endian Exif from exiftool: orientation 6, 180 dpi, its own thumbnail.
     s = stored(picture, 6)
     base = os.path.join(folder, "exif_mm_exiftool.jpg")
