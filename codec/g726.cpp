@@ -4,6 +4,8 @@
 // where a value can really wrap (the 16-bit sums, b1..b6), it wraps explicitly through sext16.
 #include "g726.h"
 
+#include <cstdlib>
+
 namespace codec {
 namespace {
 
@@ -26,15 +28,21 @@ constexpr int kFi[8] = {0, 0, 0, 1, 1, 1, 3, 7};
 constexpr int kWi[8] = {-12, 18, 41, 64, 112, 198, 355, 1122};
 
 // FMULT: coefficient an (16-bit two's complement) times srn (11-bit floating format), 16-bit result.
+// Written without branches: eight of these per sample are most of the coder's work.
 inline int fmult(int an, int srn) {
-  // an >> 2 on the 16-bit pattern, as a magnitude when an is negative
-  const int am = an >= 0 ? an >> 2 : (-(an >> 2)) & 0x1FFF;
+  // an >> 2 on the 16-bit pattern, as a magnitude when an is negative; the 13-bit register turns the
+  // magnitude 8192 of an = -32768 into 0, hence the mask
+  const int am = std::abs(an >> 2) & 0x1FFF;
   const int ae = nbits(static_cast<uint32_t>(am));
-  const int amant = am ? (am << 6) >> ae : 32;
-  const int we = ae + ((srn >> 6) & 15) - 19;
+  // The normalized mantissa has its top bit (32) set anyway; OR-ing it in gives the 32 of am = 0.
+  const int amant = ((am << 6) >> ae) | 32;
   const int wm = ((srn & 63) * amant + 48) >> 4;
-  const int w = we >= 0 ? (wm << we) & 0x7FFF : wm >> -we;
-  return ((an >> 15) ^ (srn >> 10)) & 1 ? -w : w;
+  // wm << we for we >= 0, wm >> -we below, we = ae + exponent - 19 in -19..9 (ae <= 13): as one right
+  // shift of wm << 10 by 10 - we, which stays within 1..29.
+  const int w = ((wm << 10) >> (29 - ae - ((srn >> 6) & 15))) & 0x7FFF;
+  // -1 when the signs differ: bit 15 of an (sign-extended to bit 31) against bit 10 of srn moved there
+  const int sign = static_cast<int>(static_cast<uint32_t>(an) ^ static_cast<uint32_t>(srn) << 21) >> 31;
+  return (w ^ sign) - sign;
 }
 
 struct Prediction {
@@ -43,6 +51,9 @@ struct Prediction {
   int y;    // quantizer scale factor
 };
 
+#if defined(__GNUC__) || defined(__clang__)
+__attribute__((always_inline))
+#endif
 inline Prediction predict(const AdpcmState& s) {
   Prediction p;
   // ACCUM: the 16-bit sums wrap; halving them gives the 15-bit estimates.
@@ -64,7 +75,7 @@ inline Prediction predict(const AdpcmState& s) {
 
 // LOG of a magnitude m (0..0x7FFF): exponent in bits 10..7, mantissa in bits 6..0.
 inline int logMagnitude(int m) {
-  const int e = nbits(static_cast<uint32_t>(m | 1)) - 1;  // 0 for m = 0 as for m = 1
+  const int e = nbits(static_cast<uint32_t>(m >> 1));  // nbits(m) - 1, and 0 for m = 0 as for m = 1
   return (e << 7) + (((m << 7) >> e) & 0x7F);
 }
 
@@ -90,7 +101,7 @@ inline int dqMagnitude(int I, int y) {
 // FLOATA / FLOATB: sign and magnitude (0..0x7FFF) to the 11-bit floating format.
 inline int toFloat(int sign, int m) {
   const int e = nbits(static_cast<uint32_t>(m));
-  const int mant = m ? (m << 6) >> e : 32;
+  const int mant = ((m << 6) >> e) | 32;  // normalized, so bit 5 is set anyway unless m = 0
   return (sign << 10) + (e << 6) + mant;
 }
 
@@ -160,7 +171,7 @@ inline int update(AdpcmState& s, int I, const Prediction& p, int dqs, int dqmag)
     for (int i = 0; i < 6; ++i) {
       const int bi = s.b[i];
       const int u = ((s.dq[i] >> 10) ^ dqs) & 1;
-      s.b[i] = static_cast<int16_t>(sext16(bi + (u ? -ugb : ugb) - (bi >> 8)));
+      s.b[i] = static_cast<int16_t>(sext16(bi + ((ugb ^ -u) + u) - (bi >> 8)));  // -ugb when u = 1
     }
   }
   for (int i = 5; i > 0; --i) s.dq[i] = s.dq[i - 1];

@@ -50,10 +50,11 @@ int g726Encode(AdpcmState& state, int sl);
 // G.726 decoder: code I in the low 4 bits; returns the mu-law byte after the synchronous coding adjustment.
 uint8_t g726Decode(AdpcmState& state, int code);
 
-// nbits(m): number of significant bits of m (0 for 0).
+// nbits(m): number of significant bits of m (0 for 0), for m below 2^31. Counting on 2m + 1 makes 0 an
+// ordinary case: one bit-scan, no branch.
 inline int nbits(uint32_t m) {
 #if defined(__GNUC__) || defined(__clang__)
-  return m ? 32 - __builtin_clz(m) : 0;
+  return 31 - __builtin_clz(m << 1 | 1);
 #else
   int n = 0;
   for (; m; m >>= 1) ++n;
