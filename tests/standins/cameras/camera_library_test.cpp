@@ -553,3 +553,35 @@ TEST_F(CameraLibrary, RealtimeCameraTakesTheLineTime) {
 }
 
 }  // namespace
+
+namespace {
+
+// The folder that ctest's make_camera_folder step built with tools/camsim/make_camera.py:
+// LX-2 on COM1, internal memory in use with one picture, two on the card, next always failing.
+TEST(CameraFolderFromTheTool, LibrariesReadWhatTheToolWrites) {
+    char root[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("CAMSIM_TOOL_ROOT", root, sizeof root);
+    if (length == 0 || length >= sizeof root) GTEST_SKIP() << "run through ctest, which builds the folder first";
+    SetEnvironmentVariableA("CAMSIM_ROOT", root);
+    int32_t port = 1, speed = 9600;
+    ASSERT_EQ(0, vx2_camOpen(&port, &speed));
+    int32_t medium = -1, count = 0;
+    uint16_t current = 0;
+    ASSERT_EQ(0, vx2_camGetStatus(&medium, &count, &current));
+    EXPECT_EQ(MEDIUM_INTERNAL, medium);
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(0xFF42, vx2_camNextPicture(&current));
+    ASSERT_EQ(0, vx2_camSetMedium(&medium, &current, &count, MEDIUM_CARD));
+    EXPECT_EQ(2, count);
+
+    HGLOBAL data = nullptr;
+    uint32_t size = 0;
+    ASSERT_EQ(0, vx2_camGetPicture(nullptr, 1, &data, &size, nullptr, 1, 1, nullptr));
+    std::string expected = readFileBytes(std::string(root) + "\\COM1\\card\\PICT0001.k4i");
+    EXPECT_FALSE(expected.empty());
+    EXPECT_EQ(expected, cameraDataParts(takeBlock(data, size))[CAMERA_PART_K4I]);
+    vx2_camClose();
+    SetEnvironmentVariableA("CAMSIM_ROOT", nullptr);
+}
+
+}  // namespace
