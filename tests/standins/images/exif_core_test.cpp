@@ -303,6 +303,16 @@ TEST(ExifDecode, HostileAndDamagedFilesGetClearCodes) {
     }
 }
 
+TEST(ExifProgress, NoMemoryForTheBitmapGivesNoMemoryAndStillEnds) {
+    BlockAllocator none{nullptr, [](void*, size_t) -> uint8_t* { return nullptr; }};
+    std::vector<uint8_t> file = readSample("exif_o1.jpg");
+    ProgressLog log;
+    JpegFacts facts;
+    EXPECT_EQ(IMG_ERR_NO_MEMORY, exifDecodePicture(file.data(), file.size(), none, ProgressSink{&log, recordProgress}, &facts));
+    EXPECT_EQ(2, log.calls.back().first);
+    EXPECT_EQ(IMG_ERR_NO_MEMORY, exifDecodeThumbnail(file.data(), file.size(), none, &facts));
+}
+
 TEST(ExifProgress, ReportsTheProtocolAndStopsOnRequest) {
     std::vector<uint8_t> file = readSample("exif_o6.jpg");
     ProgressLog log;

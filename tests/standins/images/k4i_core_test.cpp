@@ -140,6 +140,13 @@ TEST(K4iProgress, StopEndsTheDecodeWithCancelledAndStillSendsEnd) {
     }
 }
 
+TEST(K4iProgress, NoMemoryForTheBitmapGivesNoMemory) {
+    BlockAllocator none{nullptr, [](void*, size_t) -> uint8_t* { return nullptr; }};
+    std::vector<uint8_t> file = readSample("k4i_o1.k4i");
+    EXPECT_EQ(IMG_ERR_NO_MEMORY, k4iDecodePicture(file.data(), file.size(), none, ProgressSink{nullptr, nullptr}));
+    EXPECT_EQ(IMG_ERR_NO_MEMORY, k4iDecodeThumbnail(file.data(), file.size(), file.size(), none));
+}
+
 TEST(K4iDamage, HeaderFaultsGetTheirOwnCodes) {
     const std::vector<uint8_t> good = readSample("k4i_17x9.k4i");
     struct Case {
