@@ -67,6 +67,32 @@ bool sameFileContents(const char* a, const char* b)
     return ::testing::AssertionSuccess();
 }
 
+// The camera window of the source loaded into this process. FindWindow would search the whole
+// desktop, where tests running at the same time in other processes show camera windows too.
+struct WindowSearch {
+    const char* title;  // null: any title
+    HWND        found;
+};
+
+BOOL CALLBACK matchCameraWindow(HWND window, LPARAM param)
+{
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    char className[64] = "", title[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strcmp(className, kWindowClass) != 0 || (search->title && std::strcmp(title, search->title) != 0))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND findCameraWindow(const char* title = kWindowTitle)
+{
+    WindowSearch search{title, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), matchCameraWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 LRESULT CALLBACK appWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return DefWindowProcA(window, message, wParam, lParam);
@@ -328,7 +354,7 @@ TEST_F(ManagerTest, EnableShowsTheCameraWindowAndCloseRemovesIt)
     openSource();
     ASSERT_EQ(TWRC_SUCCESS, enable(true, window));
 
-    HWND camera = FindWindowA(kWindowClass, kWindowTitle);
+    HWND camera = findCameraWindow();
     ASSERT_NE(nullptr, camera) << "no window of class TWMAINWINDOW titled \"MELVO DIGITAL CAMERA\"";
     EXPECT_TRUE(IsWindowVisible(camera));
     RECT outer{}, client{};
@@ -345,14 +371,14 @@ TEST_F(ManagerTest, EnableShowsTheCameraWindowAndCloseRemovesIt)
     ASSERT_EQ(TWRC_SUCCESS, toManager(DAT_IDENTITY, MSG_CLOSEDS, &source));
     sourceOpen = false;
     EXPECT_FALSE(IsWindow(camera));
-    EXPECT_EQ(nullptr, FindWindowA(kWindowClass, nullptr));
+    EXPECT_EQ(nullptr, findCameraWindow(nullptr));
 }
 
 TEST_F(ManagerTest, EnableWithoutUserInterfaceShowsTheWindowAnywayAndSaysCheckStatus)
 {
     openSource();
     ASSERT_EQ(TWRC_CHECKSTATUS, enable(false, nullptr));
-    HWND camera = FindWindowA(kWindowClass, kWindowTitle);
+    HWND camera = findCameraWindow();
     ASSERT_NE(nullptr, camera);
     EXPECT_TRUE(IsWindowVisible(camera));
     EXPECT_NE(0, GetWindowLongA(camera, GWL_EXSTYLE) & WS_EX_TOPMOST) << "no parent: the window stays on top";
@@ -369,7 +395,7 @@ TEST_F(ManagerTest, ClosingTheCameraWindowAsksTheApplicationToCloseTheSource)
 {
     openSource();
     ASSERT_EQ(TWRC_SUCCESS, enable(true, window));
-    HWND camera = FindWindowA(kWindowClass, kWindowTitle);
+    HWND camera = findCameraWindow();
     ASSERT_NE(nullptr, camera);
 
     PostMessageA(camera, WM_SYSCOMMAND, SC_CLOSE, 0);
