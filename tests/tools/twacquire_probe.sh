@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs twacquire --auto against the probe source through Wine's real source manager, in a prefix
+# of its own (<build>/probe-prefix), and checks that twacquire heard the source's MSG_XFERREADY,
+# read the pending count, dropped the pictures with MSG_RESET, and then heard MSG_CLOSEDSREQ,
+# which the probe sends only after that reset.
+# Usage: twacquire_probe.sh <build dir>   (needs a display: run ctest under scripts/with-display.sh)
+set -uo pipefail
+build=$(cd "$1" && pwd)
+run="$build/wine-run"
+export WINEPREFIX="$build/probe-prefix"
+
+"$run" cmd /c exit >/dev/null 2>&1
+target="$WINEPREFIX/drive_c/windows/twain_32/sane.ds"
+mkdir -p "$(dirname "$target")"
+cmp -s "$build/tests/probe/probe.ds" "$target" || cp "$build/tests/probe/probe.ds" "$target" || exit 1
+
+failures=0
+expect() {
+  if ! grep -qF -- "$1" <<<"$output"; then
+    echo "MISSING in twacquire's output: $1"
+    failures=$((failures + 1))
+  fi
+}
+
+# The hold is long: the run must end early, by the source's close request.
+output=$("$run" "$build/bin/twacquire.exe" --auto --hold 20000 --source "twacquire probe source" 2>&1 | tr -d '\r')
+status=${PIPESTATUS[0]}
+echo "$output"
+[ "$status" -eq 0 ] || { echo "twacquire exit code $status, expected 0"; failures=$((failures + 1)); }
+expect 'CAP_XFERCOUNT        -1'
+expect 'The source has 2 picture(s) ready (MSG_XFERREADY).'
+expect 'twacquire does not fetch pictures yet; it asks the source to drop them.'
+expect 'The source asks to be closed (MSG_CLOSEDSREQ).'
+expect 'Closed the TWAIN source manager.'
+if grep -qF 'Kept the source enabled' <<<"$output"; then
+  echo "the run ended by time, not by the source's close request"
+  failures=$((failures + 1))
+fi
+
+echo "twacquire_probe: $failures problem(s)"
+[ "$failures" -eq 0 ]
