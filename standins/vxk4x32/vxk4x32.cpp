@@ -104,40 +104,58 @@ extern "C" WORD WINAPI k4iDecodeFile(LPCSTR path, K4I_RESULT* result, K4I_OPTION
     return deliver(rc, file, &bitmap, result);
 }
 
-extern "C" WORD WINAPI k4iSplitData(HGLOBAL data, DWORD size, LPCSTR directory) {
-    if (!data || !directory || !*directory) return IMG_ERR_BAD_ARGUMENT;
-    // The size comes with the handle from a camera library; never read past the real block.
-    if (GlobalSize(data) < size) return IMG_ERR_BAD_ARGUMENT;
-    ReadLock lock(data);
-    if (!lock.data) return IMG_ERR_BAD_ARGUMENT;
+namespace {
+
+// The files of one split in one folder. Unless kept, they are all removed: the data source
+// does not look at k4iSplitData's result and decodes N0100001.K4I next, so a failed split must
+// not leave an older picture's file there to be delivered in this one's place.
+struct SplitFiles {
+    explicit SplitFiles(const std::string& folder) {
+        for (uint32_t kind = CAMERA_PART_K4I; kind <= CAMERA_PART_REL; ++kind) path[kind] = folder + kSplitNames[kind];
+    }
+    ~SplitFiles() {
+        if (kept) return;
+        for (uint32_t kind = CAMERA_PART_K4I; kind <= CAMERA_PART_REL; ++kind) DeleteFileA(path[kind].c_str());
+    }
+    SplitFiles(const SplitFiles&) = delete;
+    SplitFiles& operator=(const SplitFiles&) = delete;
+    std::string path[4];
+    bool kept = false;
+};
+
+uint16_t splitInto(const uint8_t* data, DWORD size, SplitFiles* files) {
     CameraDataParts parts;
-    uint16_t rc = parseCameraData(lock.data, size, &parts);
+    uint16_t rc = parseCameraData(data, size, &parts);
     if (rc != IMG_OK) return rc;
     if (!parts.part[CAMERA_PART_K4I] || parts.size[CAMERA_PART_K4I] == 0) return IMG_ERR_NO_PICTURE;
     K4iHeader header;
     rc = k4iCheckComplete(parts.part[CAMERA_PART_K4I], parts.size[CAMERA_PART_K4I], &header);
     if (rc != IMG_OK) return rc;
-
-    std::string folder(directory);
-    if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
-    if (folder.size() + std::strlen(kSplitNames[1]) >= MAX_PATH) return IMG_ERR_BAD_ARGUMENT;
-    bool written[4] = {false, false, false, false};
     for (uint32_t kind = CAMERA_PART_K4I; kind <= CAMERA_PART_REL; ++kind) {
-        std::string path = folder + kSplitNames[kind];
         if (!parts.part[kind]) {
             // A companion left over from an earlier picture must not pass for this one's.
-            DeleteFileA(path.c_str());
+            DeleteFileA(files->path[kind].c_str());
             continue;
         }
-        rc = writeWholeFile(path.c_str(), parts.part[kind], parts.size[kind]);
-        if (rc != IMG_OK) {
-            // All or nothing: a half-written set would be decoded as if it were whole.
-            DeleteFileA(path.c_str());
-            for (uint32_t k = CAMERA_PART_K4I; k < kind; ++k)
-                if (written[k]) DeleteFileA((folder + kSplitNames[k]).c_str());
-            return rc;
-        }
-        written[kind] = true;
+        rc = writeWholeFile(files->path[kind].c_str(), parts.part[kind], parts.size[kind]);
+        if (rc != IMG_OK) return rc;
     }
+    files->kept = true;
     return IMG_OK;
+}
+
+}  // namespace
+
+extern "C" WORD WINAPI k4iSplitData(HGLOBAL data, DWORD size, LPCSTR directory) {
+    if (!directory || !*directory) return IMG_ERR_BAD_ARGUMENT;
+    std::string folder(directory);
+    if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+    if (folder.size() + std::strlen(kSplitNames[CAMERA_PART_K4I]) >= MAX_PATH) return IMG_ERR_BAD_ARGUMENT;
+    SplitFiles files(folder);
+    if (!data) return IMG_ERR_BAD_ARGUMENT;
+    // The size comes with the handle from a camera library; never read past the real block.
+    if (GlobalSize(data) < size) return IMG_ERR_BAD_ARGUMENT;
+    ReadLock lock(data);
+    if (!lock.data) return IMG_ERR_BAD_ARGUMENT;
+    return splitInto(lock.data, size, &files);
 }
