@@ -266,6 +266,7 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
     uint32_t jfifX = 0, jfifY = 0;
     uint8_t componentIds[4] = {0, 0, 0, 0};
     uint8_t huffmanTables = 0;
+    uint32_t scans = 0;
     size_t at = 2;
     for (;;) {
         if (at >= size) return IMG_ERR_TRUNCATED;
@@ -304,6 +305,9 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
             if (!facts->frameMarker) return IMG_ERR_BAD_FORMAT;  // a scan before its frame
             uint16_t rc = checkScanHeader(body, bodySize, *facts, componentIds, huffmanTables);
             if (rc != IMG_OK) return rc;
+            // Each scan is a pass over the whole picture: thousands of tiny scans would keep
+            // the decoder busy for minutes. Real progressive files have about ten.
+            if (++scans > JPEG_MAX_SCANS) return IMG_ERR_BAD_FORMAT;
             sawScan = true;
             // Entropy-coded data runs to the next marker that is neither a stuffed 0xFF00 nor
             // a restart marker.

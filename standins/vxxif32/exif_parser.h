@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// More scans than this is a file built to make the decoder work, not a picture.
+constexpr uint32_t JPEG_MAX_SCANS = 100;
+
 struct JpegFacts {
     uint32_t width;        // from the frame header, as stored (before orientation)
     uint32_t height;

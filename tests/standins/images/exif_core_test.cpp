@@ -303,6 +303,23 @@ TEST(ExifDecode, HostileAndDamagedFilesGetClearCodes) {
     }
 }
 
+TEST(ExifParser, BoundsTheNumberOfScans) {
+    // Extra DC refinement scans (they need no table) appended to a progressive file.
+    auto withExtraScans = [](size_t extra) {
+        std::vector<uint8_t> f = readSample("progressive.jpg");
+        f.resize(f.size() - 2);  // EOI
+        const uint8_t scan[] = {0xFF, 0xDA, 0x00, 0x0C, 3, 1, 0x00, 2, 0x00, 3, 0x00, 0, 0, 0x10, 0x00};
+        for (size_t i = 0; i < extra; ++i) f.insert(f.end(), scan, scan + sizeof scan);
+        f.push_back(0xFF);
+        f.push_back(0xD9);
+        return f;
+    };
+    JpegFacts facts;
+    std::vector<uint8_t> some = withExtraScans(5), many = withExtraScans(JPEG_MAX_SCANS);
+    EXPECT_EQ(IMG_OK, parseJpeg(some.data(), some.size(), &facts));
+    EXPECT_EQ(IMG_ERR_BAD_FORMAT, parseJpeg(many.data(), many.size(), &facts));
+}
+
 TEST(ExifProgress, NoMemoryForTheBitmapGivesNoMemoryAndStillEnds) {
     BlockAllocator none{nullptr, [](void*, size_t) -> uint8_t* { return nullptr; }};
     std::vector<uint8_t> file = readSample("exif_o1.jpg");
