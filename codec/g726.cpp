@@ -164,17 +164,27 @@ inline int update(AdpcmState& s, int I, const Prediction& p, int dqs, int dqmag)
   s.sr1 = static_cast<uint16_t>(sr0);
 
   // UPB with the old dq1..dq6; the coefficients wrap at 16 bits like the registers they model.
+  // Spelled out six times rather than looped: not every compiler unrolls it, and it runs every sample.
   if (tr) {
     for (int16_t& b : s.b) b = 0;
   } else {
     const int ugb = dqmag ? 128 : 0;
-    for (int i = 0; i < 6; ++i) {
-      const int bi = s.b[i];
-      const int u = ((s.dq[i] >> 10) ^ dqs) & 1;
-      s.b[i] = static_cast<int16_t>(sext16(bi + ((ugb ^ -u) + u) - (bi >> 8)));  // -ugb when u = 1
-    }
+    const auto upb = [dqs, ugb](int16_t& b, int dqi) {
+      const int u = ((dqi >> 10) ^ dqs) & 1;
+      b = static_cast<int16_t>(sext16(b + ((ugb ^ -u) + u) - (b >> 8)));  // -ugb when u = 1
+    };
+    upb(s.b[0], s.dq[0]);
+    upb(s.b[1], s.dq[1]);
+    upb(s.b[2], s.dq[2]);
+    upb(s.b[3], s.dq[3]);
+    upb(s.b[4], s.dq[4]);
+    upb(s.b[5], s.dq[5]);
   }
-  for (int i = 5; i > 0; --i) s.dq[i] = s.dq[i - 1];
+  s.dq[5] = s.dq[4];
+  s.dq[4] = s.dq[3];
+  s.dq[3] = s.dq[2];
+  s.dq[2] = s.dq[1];
+  s.dq[1] = s.dq[0];
   s.dq[0] = static_cast<uint16_t>(toFloat(dqs, dqmag));
 
   // TONE
