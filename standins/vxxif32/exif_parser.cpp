@@ -153,7 +153,13 @@ void readJfif(const uint8_t* p, size_t size, uint32_t* xPpm, uint32_t* yPpm) {
 }
 
 // Frame header: precision, height, width, components and each component's sampling factors.
-uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* facts, uint8_t* componentIds) {
+struct FrameComponents {
+    uint8_t id[4];
+    uint8_t h[4];  // sampling factors
+    uint8_t v[4];
+};
+
+uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* facts, FrameComponents* comps) {
     // Only the Huffman frames with 8-bit samples: lossless, hierarchical and arithmetic-coded
     // frames are valid JPEG but nothing a camera of this family writes.
     if (marker != 0xC0 && marker != 0xC1 && marker != 0xC2) return IMG_ERR_UNSUPPORTED;
@@ -169,8 +175,10 @@ uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* fac
         uint8_t h = comp[1] >> 4, v = comp[1] & 15;
         if (h < 1 || h > 4 || v < 1 || v > 4 || comp[2] > 3) return IMG_ERR_BAD_FORMAT;
         for (uint8_t earlier = 0; earlier < c; ++earlier)
-            if (componentIds[earlier] == comp[0]) return IMG_ERR_BAD_FORMAT;
-        componentIds[c] = comp[0];
+            if (comps->id[earlier] == comp[0]) return IMG_ERR_BAD_FORMAT;
+        comps->id[c] = comp[0];
+        comps->h[c] = h;
+        comps->v[c] = v;
     }
     // Height 0 announces a DNL marker later on, which our decoder does not take.
     if (width == 0 || height == 0) return IMG_ERR_UNSUPPORTED;
@@ -221,7 +229,7 @@ uint16_t checkQuantisationTables(const uint8_t* p, size_t size) {
 // Scan header: 1-4 components of the frame, spectral range and bit positions inside what the
 // frame type allows, and every Huffman table the scan decodes with defined before it. (stb_image
 // reads past its tables when a scan uses one that was never defined.)
-uint16_t checkScanHeader(const uint8_t* p, size_t size, const JpegFacts& facts, const uint8_t* componentIds,
+uint16_t checkScanHeader(const uint8_t* p, size_t size, const JpegFacts& facts, const FrameComponents& comps,
                          uint8_t definedTables) {
     if (size < 1) return IMG_ERR_BAD_FORMAT;
     uint8_t count = p[0];
@@ -240,12 +248,30 @@ uint16_t checkScanHeader(const uint8_t* p, size_t size, const JpegFacts& facts, 
     for (uint8_t i = 0; i < count; ++i) {
         uint8_t id = p[1 + i * 2], dc = p[2 + i * 2] >> 4, ac = p[2 + i * 2] & 15;
         bool known = false;
-        for (uint8_t c = 0; c < facts.components; ++c) known = known || componentIds[c] == id;
+        for (uint8_t c = 0; c < facts.components; ++c) known = known || comps.id[c] == id;
         if (!known || dc > 3 || ac > 3) return IMG_ERR_BAD_FORMAT;
         if (needsDc && !(definedTables & (1u << dc))) return IMG_ERR_BAD_FORMAT;
         if (needsAc && !(definedTables & (1u << (4 + ac)))) return IMG_ERR_BAD_FORMAT;
     }
     return IMG_OK;
+}
+
+// 8 x 8 blocks the picture's components hold. Every block costs at least one bit of
+// entropy-coded data (its DC code), so fewer bits than blocks means a file that announces a
+// picture it does not contain; the decoder would spend its time on made-up blocks.
+uint64_t blockCount(const JpegFacts& facts, const FrameComponents& comps) {
+    uint32_t hMax = 1, vMax = 1;
+    for (uint8_t c = 0; c < facts.components; ++c) {
+        if (comps.h[c] > hMax) hMax = comps.h[c];
+        if (comps.v[c] > vMax) vMax = comps.v[c];
+    }
+    uint64_t blocks = 0;
+    for (uint8_t c = 0; c < facts.components; ++c) {
+        uint64_t w = (uint64_t(facts.width) * comps.h[c] + hMax - 1) / hMax;
+        uint64_t h = (uint64_t(facts.height) * comps.v[c] + vMax - 1) / vMax;
+        blocks += ((w + 7) / 8) * ((h + 7) / 8);
+    }
+    return blocks;
 }
 
 }  // namespace
@@ -264,9 +290,10 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
     if (!data || size < 2 || data[0] != 0xFF || data[1] != 0xD8) return IMG_ERR_BAD_FORMAT;
     bool sawApp0 = false, sawExif = false, sawScan = false;
     uint32_t jfifX = 0, jfifY = 0;
-    uint8_t componentIds[4] = {0, 0, 0, 0};
+    FrameComponents comps = {};
     uint8_t huffmanTables = 0;
     uint32_t scans = 0;
+    uint64_t entropyBytes = 0;
     size_t at = 2;
     for (;;) {
         if (at >= size) return IMG_ERR_TRUNCATED;
@@ -291,7 +318,7 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
             sawExif = true;
             readExif(body + 6, bodySize - 6, facts);
         } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-            uint16_t rc = readFrame(marker, body, bodySize, facts, componentIds);
+            uint16_t rc = readFrame(marker, body, bodySize, facts, &comps);
             if (rc != IMG_OK) return rc;
         } else if (marker == 0xC4) {
             uint16_t rc = checkHuffmanTables(body, bodySize, &huffmanTables);
@@ -303,7 +330,7 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
             if (bodySize != 2) return IMG_ERR_BAD_FORMAT;
         } else if (marker == 0xDA) {
             if (!facts->frameMarker) return IMG_ERR_BAD_FORMAT;  // a scan before its frame
-            uint16_t rc = checkScanHeader(body, bodySize, *facts, componentIds, huffmanTables);
+            uint16_t rc = checkScanHeader(body, bodySize, *facts, comps, huffmanTables);
             if (rc != IMG_OK) return rc;
             // Each scan is a pass over the whole picture: thousands of tiny scans would keep
             // the decoder busy for minutes. Real progressive files have about ten.
@@ -311,6 +338,7 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
             sawScan = true;
             // Entropy-coded data runs to the next marker that is neither a stuffed 0xFF00 nor
             // a restart marker.
+            size_t scanStart = at;
             for (;;) {
                 if (size - at < 2) return IMG_ERR_TRUNCATED;
                 if (data[at] == 0xFF && data[at + 1] != 0x00 && !(data[at + 1] >= 0xD0 && data[at + 1] <= 0xD7) &&
@@ -318,9 +346,11 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
                     break;
                 ++at;
             }
+            entropyBytes += at - scanStart;
         }
     }
     if (!facts->frameMarker || !sawScan) return IMG_ERR_BAD_FORMAT;
+    if (entropyBytes * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
     if (!facts->xPelsPerMeter) {  // Exif's resolution wins; JFIF's density is the fallback
         facts->xPelsPerMeter = jfifX;
         facts->yPelsPerMeter = jfifY;

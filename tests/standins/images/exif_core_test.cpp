@@ -260,6 +260,9 @@ TEST(ExifDecode, HostileAndDamagedFilesGetClearCodes) {
     f[sof + 5] = 0x20, f[sof + 6] = 0x00, f[sof + 7] = 0x20, f[sof + 8] = 0x00;  // 8192 x 8192: 64 Mpixels
     cases.push_back({"too many pixels", f, IMG_ERR_TOO_LARGE});
     f = good;
+    f[sof + 5] = 0x0F, f[sof + 6] = 0xA0, f[sof + 7] = 0x1F, f[sof + 8] = 0x40;  // 8000 x 4000 from 12 KB
+    cases.push_back({"picture far larger than its data", f, IMG_ERR_TRUNCATED});
+    f = good;
     f[sof + 5] = 0, f[sof + 6] = 0;
     cases.push_back({"height from a DNL marker", f, IMG_ERR_UNSUPPORTED});
     f = good;
