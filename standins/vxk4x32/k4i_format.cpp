@@ -102,10 +102,11 @@ uint16_t k4iReadHeader(const uint8_t* data, size_t available, uint64_t fileSize,
     return IMG_OK;
 }
 
-uint16_t k4iCheckComplete(const uint8_t* data, size_t size, K4iHeader* header) {
-    uint16_t rc = k4iReadHeader(data, size, size, header);
+uint16_t k4iCheckComplete(const uint8_t* data, size_t available, uint64_t fileSize, K4iHeader* header) {
+    uint16_t rc = k4iReadHeader(data, available, fileSize, header);
     if (rc != IMG_OK) return rc;
     const K4iHeader& h = *header;
+    if (available < k4iStripDataOffset(h)) return IMG_ERR_TRUNCATED;
     const uint8_t* table = data + k4iStripTableOffset(h);
     uint64_t total = 0;
     for (uint32_t s = 0; s < h.stripCount; ++s) {
@@ -115,7 +116,7 @@ uint16_t k4iCheckComplete(const uint8_t* data, size_t size, K4iHeader* header) {
         if (bytes == 0 || bytes > compressBound(raw)) return IMG_ERR_CORRUPT;
         total += bytes;
     }
-    if (size - k4iStripDataOffset(h) < total) return IMG_ERR_TRUNCATED;
+    if (fileSize - k4iStripDataOffset(h) < total) return IMG_ERR_TRUNCATED;
     return IMG_OK;
 }
 
@@ -147,7 +148,7 @@ uint16_t k4iDecodeThumbnail(const uint8_t* data, size_t available, uint64_t file
 
 uint16_t k4iDecodePicture(const uint8_t* data, size_t size, BlockAllocator allocator, ProgressSink progress) {
     K4iHeader h;
-    uint16_t rc = k4iCheckComplete(data, size, &h);
+    uint16_t rc = k4iCheckComplete(data, size, size, &h);
     if (rc != IMG_OK) return rc;
     bool swap = orientationSwapsAxes(h.orientation);
     uint32_t width = swap ? h.height : h.width, height = swap ? h.width : h.height;

@@ -59,8 +59,9 @@ inline uint64_t k4iStripDataOffset(const K4iHeader& h) {
 uint16_t k4iReadHeader(const uint8_t* data, size_t available, uint64_t fileSize, K4iHeader* header);
 
 // Checks that the whole file is there: header, thumbnail, strip table and every strip's
-// bytes (no CRCs). `data` holds the whole file.
-uint16_t k4iCheckComplete(const uint8_t* data, size_t size, K4iHeader* header);
+// bytes (no CRCs). `data` holds at least the file's first k4iStripDataOffset bytes (the
+// header, thumbnail and strip table); the file has `fileSize` bytes.
+uint16_t k4iCheckComplete(const uint8_t* data, size_t available, uint64_t fileSize, K4iHeader* header);
 
 // Decodes the thumbnail (the file's first K4I_HEADER_SIZE + thumbBytes bytes suffice) into a
 // THUMBNAIL_WIDTH x THUMBNAIL_HEIGHT bitmap block, upright.

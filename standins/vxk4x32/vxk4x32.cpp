@@ -52,6 +52,21 @@ uint16_t deliver(uint16_t rc, const std::vector<uint8_t>& file, LockedBlock* bit
 
 const char* const kSplitNames[4] = {nullptr, "N0100001.K4I", "N0100001.K4S", "N0100001.REL"};
 
+// Reads a K4I file's first bytes: the header, then as far as `through` says (the thumbnail, or
+// also the strip table). The file browser calls this for every file it lists, so the strips
+// themselves are never read here.
+uint16_t readK4iStart(LPCSTR path, uint64_t (*through)(const K4iHeader&), std::vector<uint8_t>* file,
+                      uint64_t* fileSize, K4iHeader* header) {
+    uint16_t rc = readFileStart(path, K4I_HEADER_SIZE, file, fileSize);
+    if (rc != IMG_OK) return rc;
+    rc = k4iReadHeader(file->data(), file->size(), *fileSize, header);
+    if (rc != IMG_OK) return rc;
+    return readFileStart(path, through(*header), file, fileSize);
+}
+
+uint64_t throughThumbnail(const K4iHeader& h) { return k4iStripTableOffset(h); }
+uint64_t throughStripTable(const K4iHeader& h) { return k4iStripDataOffset(h); }
+
 }  // namespace
 
 extern "C" WORD WINAPI k4iCheckFile(LPCSTR path, WORD* flag) {
@@ -59,11 +74,10 @@ extern "C" WORD WINAPI k4iCheckFile(LPCSTR path, WORD* flag) {
     *flag = 0;
     std::vector<uint8_t> file;
     uint64_t fileSize = 0;
-    uint16_t rc = readFileStart(path, K4I_MAX_FILE_SIZE, &file, &fileSize);
-    if (rc != IMG_OK) return rc;
-    if (fileSize > K4I_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;
     K4iHeader header;
-    rc = k4iCheckComplete(file.data(), file.size(), &header);
+    uint16_t rc = readK4iStart(path, throughStripTable, &file, &fileSize, &header);
+    if (rc != IMG_OK) return rc;
+    rc = k4iCheckComplete(file.data(), file.size(), fileSize, &header);
     if (rc != IMG_OK) return rc;
     *flag = header.kind == K4I_KIND_STILL ? 1 : 0;
     return IMG_OK;
@@ -73,15 +87,10 @@ extern "C" WORD WINAPI k4iReadThumbnail(LPCSTR path, K4I_RESULT* result, K4I_OPT
     if (!result) return IMG_ERR_BAD_ARGUMENT;
     result->bitmap = nullptr;
     result->extra = nullptr;
-    // Only the header and the thumbnail are read: the file browser asks for dozens at a time.
     std::vector<uint8_t> file;
     uint64_t fileSize = 0;
-    uint16_t rc = readFileStart(path, K4I_HEADER_SIZE, &file, &fileSize);
-    if (rc != IMG_OK) return rc;
     K4iHeader header;
-    rc = k4iReadHeader(file.data(), file.size(), fileSize, &header);
-    if (rc != IMG_OK) return rc;
-    rc = readFileStart(path, K4I_HEADER_SIZE + uint64_t(header.thumbBytes), &file, &fileSize);
+    uint16_t rc = readK4iStart(path, throughThumbnail, &file, &fileSize, &header);
     if (rc != IMG_OK) return rc;
     LockedBlock bitmap;
     rc = k4iDecodeThumbnail(file.data(), file.size(), fileSize, lockedBlockAllocator(&bitmap));
@@ -129,7 +138,7 @@ uint16_t splitInto(const uint8_t* data, DWORD size, SplitFiles* files) {
     if (rc != IMG_OK) return rc;
     if (!parts.part[CAMERA_PART_K4I] || parts.size[CAMERA_PART_K4I] == 0) return IMG_ERR_NO_PICTURE;
     K4iHeader header;
-    rc = k4iCheckComplete(parts.part[CAMERA_PART_K4I], parts.size[CAMERA_PART_K4I], &header);
+    rc = k4iCheckComplete(parts.part[CAMERA_PART_K4I], parts.size[CAMERA_PART_K4I], parts.size[CAMERA_PART_K4I], &header);
     if (rc != IMG_OK) return rc;
     for (uint32_t kind = CAMERA_PART_K4I; kind <= CAMERA_PART_REL; ++kind) {
         if (!parts.part[kind]) {

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int stopAt = data[0] >> 1;  // 0-127: beyond 100 never stops
 
     K4iHeader header;
-    k4iCheckComplete(file.data(), file.size(), &header);
+    k4iCheckComplete(file.data(), file.size(), file.size(), &header);
     VectorBlock thumb, picture;
     k4iDecodeThumbnail(file.data(), file.size(), file.size(), BlockAllocator{&thumb, VectorBlock::allocate});
     k4iDecodePicture(file.data(), file.size(), BlockAllocator{&picture, VectorBlock::allocate},
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CameraDataParts parts;
     if (parseCameraData(file.data(), file.size(), &parts) == 0 && parts.part[1]) {
-        k4iCheckComplete(parts.part[1], parts.size[1], &header);
+        k4iCheckComplete(parts.part[1], parts.size[1], parts.size[1], &header);
     }
     return 0;
 }

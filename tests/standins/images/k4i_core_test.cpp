@@ -88,7 +88,7 @@ TEST(K4iWriter, RoundTripsOddSizesAndStripHeights) {
         std::vector<uint8_t> file;
         ASSERT_EQ(IMG_OK, k4iEncode(picture, &file));
         K4iHeader h;
-        ASSERT_EQ(IMG_OK, k4iCheckComplete(file.data(), file.size(), &h));
+        ASSERT_EQ(IMG_OK, k4iCheckComplete(file.data(), file.size(), file.size(), &h));
         EXPECT_LE(h.thumbWidth, 160);
         EXPECT_LE(h.thumbHeight, 120);
         VectorBlock block;
@@ -226,7 +226,7 @@ TEST(CameraData, FindsThePartsAndRefusesInconsistentContainers) {
     ASSERT_EQ(IMG_OK, parseCameraData(data.data(), data.size(), &parts));
     ASSERT_NE(nullptr, parts.part[CAMERA_PART_K4I]);
     K4iHeader h;
-    EXPECT_EQ(IMG_OK, k4iCheckComplete(parts.part[CAMERA_PART_K4I], parts.size[CAMERA_PART_K4I], &h));
+    EXPECT_EQ(IMG_OK, k4iCheckComplete(parts.part[CAMERA_PART_K4I], parts.size[CAMERA_PART_K4I], parts.size[CAMERA_PART_K4I], &h));
     EXPECT_EQ(std::string("K4S companion\r\n"),
               std::string(reinterpret_cast<const char*>(parts.part[CAMERA_PART_K4S]), parts.size[CAMERA_PART_K4S]));
 
