@@ -238,13 +238,17 @@ TEST_F(CameraLibrary, FolderBesideTheLibraryWhenNoRootIsSet) {
     SetEnvironmentVariableA("CAMSIM_ROOT", nullptr);
     char path[MAX_PATH];
     GetModuleFileNameA(GetModuleHandleA("VX1CM32.dll"), path, sizeof path);
-    std::string folder =
-        "\\\\?\\" + std::string(path).substr(0, std::string(path).find_last_of('\\')) + "\\camsim\\COM4";
-    CreateDirectoryA(folder.substr(0, folder.size() - 5).c_str(), nullptr);
+    const std::string camsim = "\\\\?\\" + std::string(path).substr(0, std::string(path).find_last_of('\\')) + "\\camsim";
+    // A port nobody else uses: the demo keeps its cameras in this folder too.
+    const std::string folder = camsim + "\\COM97";
+    ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str())) << "left over from an earlier run?";
+    CreateDirectoryA(camsim.c_str(), nullptr);
     CreateDirectoryA(folder.c_str(), nullptr);
     writeFileBytes(folder + "\\camera.ini", "[camera]\nfamily=1\n");
-    uint16_t code = openLx1(4);
-    removeTree(folder.substr(0, folder.size() - 5));
+    uint16_t code = openLx1(97);
+    vx1_camClose();
+    removeTree(folder);
+    RemoveDirectoryA(camsim.c_str());  // only when nothing else is in it
     EXPECT_EQ(0, code);
 }
 
