@@ -23,10 +23,15 @@ uint16_t withProgressDialog(HWND owner, Call call) {
     return code;
 }
 
+// A download always ends with the keyboard in the window that asked for it.
+void focusOwner(HWND owner) {
+    if (owner) SetFocus(owner);
+}
+
 // The K4I and in-memory Exif decodes run for camera pictures and for files; only a camera
 // picture's decode hands the focus back to the camera window.
 void focusOwnerForCameraPicture(HWND owner) {
-    if (g_source.transferOrigin == ORIGIN_CAMERA_WINDOW) SetFocus(owner);
+    if (g_source.transferOrigin == ORIGIN_CAMERA_WINDOW) focusOwner(owner);
 }
 
 }  // namespace
@@ -37,7 +42,7 @@ uint16_t libGetPicture1(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint3
         return vx1_camGetPicture(owner, pictureNumber, data, dataSize, info, DOWNLOAD_FIXED, DOWNLOAD_FIXED,
                                  progressDownload);
     });
-    SetFocus(owner);
+    focusOwner(owner);
     return code;
 }
 
@@ -47,14 +52,14 @@ uint16_t libGetPicture2(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint3
         return vx2_camGetPicture(owner, pictureNumber, data, dataSize, info, DOWNLOAD_FIXED, DOWNLOAD_FIXED,
                                  progressDownload);
     });
-    SetFocus(owner);
+    focusOwner(owner);
     return code;
 }
 
 uint16_t libGetPicture3(HWND owner, CameraHandle handle, PICTURE_REQUEST* request) {
     PROGRESS_HOOK hook = {progressDownloadLx3, HOOK_USER_DATA};
     uint16_t code = withProgressDialog(owner, [&] { return vx3_camGetPicture(handle, request, 1, &hook); });
-    SetFocus(owner);
+    focusOwner(owner);
     return code;
 }
 

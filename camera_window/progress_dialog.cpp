@@ -29,9 +29,9 @@ const char* const DOWNLOAD_TEMPLATE = "PROCESSDLG";       // "Now Loading ..."
 const char* const DECODE_TEMPLATE   = "PROCESSCHANGEDLG"; // "Changing Image Data..."
 
 const int MODEL_LX2 = 2;
+const COLORREF BAR_GRAY = RGB(128, 128, 128);
 
 INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-const COLORREF BAR_GRAY = RGB(128, 128, 128);
 
 // Libraries are not to be trusted with the range: a percentage beyond 100 would paint past
 // the frame, a negative one would paint leftwards.
