@@ -67,16 +67,17 @@ size_t entryOffset(const std::vector<uint8_t>& f, size_t tiff, uint32_t ifd, uin
     }
     return 0;
 }
-// Offset of the picture's frame marker, found by walking the segments (the embedded
-// thumbnail inside APP1 has one of its own).
-size_t frameHeaderOffset(const std::vector<uint8_t>& f) {
+// Offset of the picture's first segment with one of the markers, found by walking the
+// segments (the embedded thumbnail inside APP1 has segments of its own).
+size_t segmentOffset(const std::vector<uint8_t>& f, uint8_t marker, uint8_t other = 0) {
     size_t at = 2;
     while (at + 4 <= f.size() && f[at] == 0xFF) {
-        if (f[at + 1] == 0xC0 || f[at + 1] == 0xC2) return at;
+        if (f[at + 1] == marker || (other && f[at + 1] == other)) return at;
         at += 2 + size_t(f[at + 2] << 8 | f[at + 3]);
     }
     return 0;
 }
+size_t frameHeaderOffset(const std::vector<uint8_t>& f) { return segmentOffset(f, 0xC0, 0xC2); }
 
 TEST(ExifParser, ReadsSizeResolutionOrientationAndThumbnail) {
     struct Case {
@@ -274,6 +275,16 @@ TEST(ExifDecode, HostileAndDamagedFilesGetClearCodes) {
     f = good;
     f[sof + 11] = 0x55;  // first component's sampling factors 5 x 5
     cases.push_back({"bad sampling factors", f, IMG_ERR_BAD_FORMAT});
+    // Two tables stb_image trusts (the fuzzer found it writing and reading past them).
+    size_t dht = segmentOffset(good, 0xC4), sos = segmentOffset(good, 0xDA);
+    ASSERT_NE(0u, dht);
+    ASSERT_NE(0u, sos);
+    f = good;
+    f[dht + 5 + 15] = 0xFF;  // 255 more codes of length 16: past 256 symbols and past 2^16 codes
+    cases.push_back({"Huffman table with too many codes", f, IMG_ERR_BAD_FORMAT});
+    f = good;
+    f[sos + 6] = 0x33;  // first component decoded with DC and AC tables 3, never defined
+    cases.push_back({"scan using undefined tables", f, IMG_ERR_BAD_FORMAT});
     f = good;
     f[sof + 2] = 0xFF;  // frame header length past the end
     cases.push_back({"segment beyond the file", f, IMG_ERR_TRUNCATED});
