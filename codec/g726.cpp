@@ -11,7 +11,7 @@ namespace {
 
 static_assert((-1 >> 1) == -1, "the coder relies on arithmetic right shifts of negative values");
 
-// Two's complement reading of the low 16 / 14 bits; defined for every int, unlike a narrowing cast.
+// Two's complement reading of the low 16 / 14 bits, in plain arithmetic.
 inline int sext16(int x) { return ((x & 0xFFFF) ^ 0x8000) - 0x8000; }
 inline int sext14(int x) { return ((x & 0x3FFF) ^ 0x2000) - 0x2000; }
 
@@ -40,7 +40,8 @@ inline int fmult(int an, int srn) {
   // wm << we for we >= 0, wm >> -we below, we = ae + exponent - 19 in -19..9 (ae <= 13): as one right
   // shift of wm << 10 by 10 - we, which stays within 1..29.
   const int w = ((wm << 10) >> (29 - ae - ((srn >> 6) & 15))) & 0x7FFF;
-  // -1 when the signs differ: bit 15 of an (sign-extended to bit 31) against bit 10 of srn moved there
+  // -1 when the signs differ: bit 15 of an (sign-extended to bit 31) against bit 10 of srn moved there.
+  // The conversion back to int is modular with GCC and Clang (and by definition since C++20).
   const int sign = static_cast<int>(static_cast<uint32_t>(an) ^ static_cast<uint32_t>(srn) << 21) >> 31;
   return (w ^ sign) - sign;
 }
