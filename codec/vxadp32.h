@@ -1,6 +1,8 @@
 // VXADP32.dll: G.711 mu-law conversion and G.726 32 kbit/s ADPCM coding for the camera's recorded sound.
 // Every export uses the standard Windows calling convention, is exported by name and bound to the ordinal
 // below, and returns a 32-bit value (for a sample or a code only the low 16 bits are defined).
+// The library keeps no data of its own between or during calls: different states may be coded from
+// different threads at once; one state must not be used by two threads at the same time.
 #pragma once
 
 #include <windows.h>
