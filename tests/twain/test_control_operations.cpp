@@ -7,6 +7,7 @@
 #include "twain/notifications.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,12 +19,25 @@ std::string twainText(const char* operation, const char* condition, const char* 
 const char SEQUENCE[] = "DG DAT MSG is out of expected sequence.";
 const char PROTOCOL[] = "Bad protocol error.";
 
+// Camera windows of this test's thread only: tests running in parallel show theirs on the same desktop.
+BOOL CALLBACK collectCameraWindow(HWND window, LPARAM list)
+{
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (lstrcmpA(className, "TWMAINWINDOW") == 0) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> cameraWindows()
+{
+    std::vector<HWND> found;
+    EnumThreadWindows(GetCurrentThreadId(), collectCameraWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 int countCameraWindows()
 {
-    int count = 0;
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, "TWMAINWINDOW", nullptr)) != nullptr) ++count;
-    return count;
+    return static_cast<int>(cameraWindows().size());
 }
 
 TEST_F(SourceTest, OpenAndCloseOutOfSequenceAreReported)
@@ -61,9 +75,12 @@ TEST_F(SourceTest, EnableShowsTheCameraWindowWhateverShowUISays)
     ASSERT_EQ(TWRC_CHECKSTATUS, session.enable(false));
     EXPECT_EQ(STATE_ENABLED, g_source.state);
 
-    HWND window = FindWindowA("TWMAINWINDOW", "MELVO DIGITAL CAMERA");
-    ASSERT_NE(nullptr, window);
+    ASSERT_EQ(1, countCameraWindows());
+    HWND window = cameraWindows()[0];
     EXPECT_EQ(window, g_source.cameraWindow);
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ("MELVO DIGITAL CAMERA", title);
     EXPECT_TRUE(IsWindowVisible(window));
     RECT frame;
     GetWindowRect(window, &frame);
