@@ -1,19 +1,4 @@
-# Helpers for the native build: tests run directly, fuzzers run for a bounded time.
-
-set(TEST_OUTPUT_DIR ${CMAKE_BINARY_DIR}/tests)
-
-# project_test(NAME SOURCES... [LIBS ...] [ENV ...] [LABELS ...]) — same signature as in the Windows build.
-function(project_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_OUTPUT_DIR})
-  add_test(NAME ${name} COMMAND ${name} --gtest_color=no WORKING_DIRECTORY ${TEST_OUTPUT_DIR})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}")
-  if(T_ENV)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
-  endif()
-endfunction()
+# Fuzzers of the native build: libFuzzer targets that the test run gives a bounded time.
 
 # Fuzzers need clang's libFuzzer; they are built only when the compiler is clang.
 set(FUZZ_SECONDS 10 CACHE STRING "How long the test run gives each fuzzer")

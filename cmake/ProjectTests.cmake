@@ -1,10 +1,9 @@
-# Helpers for tests of the Windows build: every test executable runs under Wine through
-# the build's wine-run wrapper (CMAKE_CROSSCOMPILING_EMULATOR), one ctest entry per executable.
-
+# project_test(NAME SOURCES... [LIBS ...] [ENV VAR=VALUE...] [LABELS ...])
+# Builds a GoogleTest executable into <build>/tests and registers it with ctest, one entry per
+# executable. In the Windows build ctest runs it under Wine through the build's wine-run
+# (CMAKE_CROSSCOMPILING_EMULATOR); in the native build it runs directly.
 set(TEST_OUTPUT_DIR ${CMAKE_BINARY_DIR}/tests)
 
-# project_test(NAME SOURCES... [LIBS ...] [RESOURCES rc...] [ENV VAR=VALUE...] [LABELS ...])
-# Builds a GoogleTest executable into build/tests and registers it with ctest.
 function(project_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
