@@ -8,6 +8,7 @@
 #include "../camera/camera_settings.h"
 #include "../camera/maker_common.h"
 #include "../resources/resource_ids.h"
+#include "../twain/scoped_handle.h"
 #include "../twain/source_state.h"
 
 namespace {
@@ -59,10 +60,8 @@ bool letOneMessageRun() {
 void drawBarControl(HWND bar, int percent) {
     RECT client;
     GetClientRect(bar, &client);
-    HDC dc = GetDC(bar);
-    if (!dc) return;
-    paintProgressBar(dc, client, percent);
-    ReleaseDC(bar, dc);
+    WindowDC dc(bar);
+    if (dc) paintProgressBar(dc.get(), client, percent);
 }
 
 // Repeating an unchanged percentage costs a redraw each time for nothing; after a few the
@@ -187,23 +186,16 @@ void paintProgressBar(HDC dc, const RECT& client, int percent) {
     const int fillRight = client.left + ((client.right - client.left - 2) * percent) / 100 + 1;
     // The fill only ever grows during one dialog, so it is drawn over the old one, not cleared.
     if (fillRight > client.left + 1) {
-        HPEN grayPen = CreatePen(PS_SOLID, 0, BAR_GRAY);
-        HBRUSH grayBrush = CreateSolidBrush(BAR_GRAY);
-        HGDIOBJ oldPen = SelectObject(dc, grayPen);
-        HGDIOBJ oldBrush = SelectObject(dc, grayBrush);
+        ScopedGdiObject grayPen(CreatePen(PS_SOLID, 0, BAR_GRAY));
+        ScopedGdiObject grayBrush(CreateSolidBrush(BAR_GRAY));
+        SelectedObject pen(dc, grayPen.get());
+        SelectedObject brush(dc, grayBrush.get());
         Rectangle(dc, client.left + 1, client.top + 1, fillRight, client.bottom - 1);
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-        DeleteObject(grayBrush);
-        DeleteObject(grayPen);
     }
-    HPEN framePen = CreatePen(PS_INSIDEFRAME, 0, RGB(0, 0, 0));
-    HGDIOBJ oldPen = SelectObject(dc, framePen);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+    ScopedGdiObject framePen(CreatePen(PS_INSIDEFRAME, 0, RGB(0, 0, 0)));
+    SelectedObject pen(dc, framePen.get());
+    SelectedObject brush(dc, GetStockObject(HOLLOW_BRUSH));
     Rectangle(dc, client.left, client.top, client.right, client.bottom);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(framePen);
 }
 
 int WINAPI progressDownload(int code, int value) {

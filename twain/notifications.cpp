@@ -1,5 +1,6 @@
 #include "notifications.h"
 
+#include "scoped_handle.h"
 #include "source_state.h"
 
 namespace {
@@ -8,11 +9,10 @@ namespace {
 // there is nobody to tell.
 void notifyManager(TW_UINT16 message)
 {
-    HMODULE manager = LoadLibraryA("TWAIN_32.DLL");
+    ScopedModule manager(LoadLibraryA("TWAIN_32.DLL"));
     if (!manager) return;
-    auto entry = reinterpret_cast<DSMENTRYPROC>(GetProcAddress(manager, "DSM_Entry"));
+    auto entry = reinterpret_cast<DSMENTRYPROC>(GetProcAddress(manager.get(), "DSM_Entry"));
     if (entry) entry(&g_source.sourceIdentity, &g_source.appIdentity, DG_CONTROL, DAT_NULL, message, nullptr);
-    FreeLibrary(manager);
 }
 
 }  // namespace
