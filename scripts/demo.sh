@@ -50,13 +50,11 @@ wineserver -w
 windir=$WINEPREFIX/drive_c/windows
 mkdir -p "$windir/twain_32"
 cp "$source_ds" "$windir/twain_32/sane.ds" || fail "could not install the source"
-dlls=0
-for dll in "$build"/bin/VX*.dll "$build"/bin/vx*.dll; do
-  [ -f "$dll" ] || continue
-  cp "$dll" "$windir/" || fail "could not install $(basename "$dll")"
-  dlls=$((dlls + 1))
+# The maker's five libraries that the source imports by ordinal.
+for library in VX1CM32 VX2CM32 VX3CM32 VXK4X32 VXXIF32; do
+  cp "$build/bin/$library.dll" "$windir/" || fail "could not install $library.dll"
 done
-say "installed LX3TWS32.ds as C:\\windows\\twain_32\\sane.ds and $dlls camera libraries in C:\\windows"
+say "installed LX3TWS32.ds as C:\\windows\\twain_32\\sane.ds and the maker's five libraries in C:\\windows"
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${USE_XVFB:-}" ] && xdpyinfo >/dev/null 2>&1; then
   say "the windows appear on your display $DISPLAY"
