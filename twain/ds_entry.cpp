@@ -8,8 +8,6 @@
 #include "error_report.h"
 #include "image_operations.h"
 
-#include <cctype>
-
 namespace {
 
 struct TableEntry {
@@ -53,16 +51,12 @@ bool needsData(const TableEntry& entry, TW_UINT16 message)
     return !(entry.dataType == DAT_IDENTITY && message == MSG_CLOSEDS);
 }
 
+// The file browser's directory is the process's current directory whenever the source runs:
+// the decoders take paths relative to it. The saved path is a full one, so it selects its
+// drive too. A vanished directory or an unavailable drive is no concern of the caller's.
 void restoreWorkingDirectory()
 {
-    const char* directory = g_source.savedDirectory;
-    if (directory[0] == '\0') return;
-    // Select the drive first, as the file browser left it; failures (a vanished directory,
-    // an unavailable drive) are of no concern to the caller.
-    const char drive[] = {directory[0], ':', '\0'};
-    if (std::isalpha(static_cast<unsigned char>(directory[0])) && directory[1] == ':')
-        SetCurrentDirectoryA(drive);
-    SetCurrentDirectoryA(directory);
+    if (g_source.savedDirectory[0] != '\0') SetCurrentDirectoryA(g_source.savedDirectory);
 }
 
 bool isForeignCaller(const TW_IDENTITY* origin)
