@@ -238,15 +238,18 @@ uint16_t camsimCount(const SimCamera& cam) {
     return static_cast<uint16_t>(count > 0xFFFF ? 0xFFFF : count);
 }
 
-void camsimStep(SimCamera& cam, int direction) {
+uint16_t camsimStep(SimCamera& cam, int direction, uint16_t* current) {
+    if (!current) return CAMSIM_ERR_BAD_ARGUMENT;
     uint16_t count = camsimCount(cam);
     if (count == 0) {
         cam.current = 0;
-        return;
+    } else {
+        if (cam.current < 1 || cam.current > count) cam.current = 1;
+        if (direction > 0) cam.current = cam.current == count ? 1 : cam.current + 1;
+        else cam.current = cam.current == 1 ? count : cam.current - 1;
     }
-    if (cam.current < 1 || cam.current > count) cam.current = 1;
-    if (direction > 0) cam.current = cam.current == count ? 1 : cam.current + 1;
-    else cam.current = cam.current == 1 ? count : cam.current - 1;
+    *current = cam.current;
+    return 0;
 }
 
 std::string camsimSetting(const SimCamera& cam, const char* section, const std::string& key) {

@@ -67,7 +67,8 @@ void camsimClose(SimCamera& cam);
 // Pictures on the medium in use.
 const std::vector<std::string>& camsimPictures(const SimCamera& cam);
 uint16_t camsimCount(const SimCamera& cam);
-void camsimStep(SimCamera& cam, int direction);  // +1 next, -1 previous, wrapping round
+// Moves one picture on (+1) or back (-1), wrapping round, and writes the new current picture.
+uint16_t camsimStep(SimCamera& cam, int direction, uint16_t* current);
 
 // Value of `key` in `section` of the camera's camera.ini, read now; "" when absent.
 std::string camsimSetting(const SimCamera& cam, const char* section, const std::string& key);

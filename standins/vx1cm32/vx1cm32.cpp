@@ -13,12 +13,7 @@ bool lx1Speed(int32_t bitsPerSecond) {
 }
 
 uint16_t step(const char* operation, uint16_t* current, int direction) {
-    return camsimCall(g_camera, operation, "", [&]() -> uint16_t {
-        if (!current) return CAMSIM_ERR_BAD_ARGUMENT;
-        camsimStep(g_camera, direction);
-        *current = g_camera.current;
-        return 0;
-    });
+    return camsimCall(g_camera, operation, "", [&] { return camsimStep(g_camera, direction, current); });
 }
 
 }  // namespace

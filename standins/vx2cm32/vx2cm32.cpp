@@ -20,12 +20,7 @@ std::string shown(const int32_t* value) {
 }
 
 uint16_t step(const char* operation, uint16_t* current, int direction) {
-    return camsimCall(g_camera, operation, "", [&]() -> uint16_t {
-        if (!current) return CAMSIM_ERR_BAD_ARGUMENT;
-        camsimStep(g_camera, direction);
-        *current = g_camera.current;
-        return 0;
-    });
+    return camsimCall(g_camera, operation, "", [&] { return camsimStep(g_camera, direction, current); });
 }
 
 }  // namespace

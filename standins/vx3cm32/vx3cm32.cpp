@@ -22,12 +22,7 @@ uint16_t withHandle(const char* operation, const std::string& arguments, CameraH
 }
 
 uint16_t step(const char* operation, CameraHandle handle, uint16_t* current, int direction) {
-    return withHandle(operation, "", handle, [&]() -> uint16_t {
-        if (!current) return CAMSIM_ERR_BAD_ARGUMENT;
-        camsimStep(g_camera, direction);
-        *current = g_camera.current;
-        return 0;
-    });
+    return withHandle(operation, "", handle, [&] { return camsimStep(g_camera, direction, current); });
 }
 
 }  // namespace
