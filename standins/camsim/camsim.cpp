@@ -328,3 +328,14 @@ uint16_t camsimDownload(SimCamera& cam, uint16_t n, const ProgressTarget& progre
     *dataSize = static_cast<uint32_t>(payload.size());
     return 0;
 }
+
+uint16_t camsimGetPicture(SimCamera& cam, uint16_t n, HGLOBAL* data, uint32_t* dataSize, void* info,
+                          ProgressCallback2 progress) {
+    if (data) *data = nullptr;
+    if (dataSize) *dataSize = 0;
+    return camsimCall(cam, "getpicture", "n=" + std::to_string(n), [&]() -> uint16_t {
+        if (!data || !dataSize) return CAMSIM_ERR_BAD_ARGUMENT;
+        if (info) ZeroMemory(info, 16);
+        return camsimDownload(cam, n, ProgressTarget{progress, nullptr}, data, dataSize);
+    });
+}

@@ -84,6 +84,11 @@ void camsimLog(const SimCamera& cam, const std::string& line, uint16_t code);
 uint16_t camsimDownload(SimCamera& cam, uint16_t n, const ProgressTarget& progress, HGLOBAL* data,
                         uint32_t* dataSize);
 
+// camGetPicture of the LX-1 and LX-2 libraries, which take the same arguments: the outputs
+// are cleared first, the 16-byte info block is zeroed, and the download is logged as one call.
+uint16_t camsimGetPicture(SimCamera& cam, uint16_t n, HGLOBAL* data, uint32_t* dataSize, void* info,
+                          ProgressCallback2 progress);
+
 // Runs one library operation: checks that the camera is open, plays the [faults] entry of the
 // operation instead of the body, and logs the call with its code. camOpen (`opening`) runs its
 // body first, because only the body finds the folder whose camera.ini holds the faults; a

@@ -81,13 +81,7 @@ uint16_t WINAPI vx2_camSetMedium(int32_t* medium, uint16_t* current, int32_t* co
 
 uint16_t WINAPI vx2_camGetPicture(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint32_t* dataSize,
                                   void* info, int32_t fixed1a, int32_t fixed1b, ProgressCallback2 progress) {
-    if (data) *data = nullptr;
-    if (dataSize) *dataSize = 0;
-    return camsimCall(g_camera, "getpicture", "n=" + std::to_string(pictureNumber), [&]() -> uint16_t {
-        if (!data || !dataSize) return CAMSIM_ERR_BAD_ARGUMENT;
-        if (info) ZeroMemory(info, 16);
-        return camsimDownload(g_camera, pictureNumber, ProgressTarget{progress, nullptr}, data, dataSize);
-    });
+    return camsimGetPicture(g_camera, pictureNumber, data, dataSize, info, progress);
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "vector_block.h"
 #include "exif_decode.h"
 #include "exif_parser.h"
 #include "picture_checks.h"
@@ -22,16 +23,6 @@
 #include <stb_image.h>
 
 namespace {
-
-struct VectorBlock {
-    std::vector<uint8_t> bytes;
-    static uint8_t* allocate(void* context, size_t size) {
-        auto* self = static_cast<VectorBlock*>(context);
-        self->bytes.assign(size, 0);
-        return self->bytes.data();
-    }
-    BlockAllocator allocator() { return BlockAllocator{this, allocate}; }
-};
 
 int recordProgress(void* context, int code, int value) { return static_cast<ProgressLog*>(context)->record(code, value); }
 

@@ -2,18 +2,10 @@
 // included): every input must give a code, never a crash, leak or hang.
 #include <vector>
 
+#include "vector_block.h"
 #include "exif_decode.h"
 
 namespace {
-
-struct VectorBlock {
-    std::vector<uint8_t> bytes;
-    static uint8_t* allocate(void* context, size_t size) {
-        auto* self = static_cast<VectorBlock*>(context);
-        self->bytes.assign(size, 0);
-        return self->bytes.data();
-    }
-};
 
 int stopSometimes(void* context, int code, int value) {
     return code == 16 && value == *static_cast<int*>(context) ? -1 : 0;

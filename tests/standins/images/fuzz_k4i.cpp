@@ -6,18 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "vector_block.h"
 #include "k4i_format.h"
 
 namespace {
-
-struct VectorBlock {
-    std::vector<uint8_t> bytes;
-    static uint8_t* allocate(void* context, size_t size) {
-        auto* self = static_cast<VectorBlock*>(context);
-        self->bytes.assign(size, 0);
-        return self->bytes.data();
-    }
-};
 
 int stopSometimes(void* context, int code, int value) {
     // Stop at the percentage the input picked, to run the cancel path as well.

@@ -6,22 +6,13 @@
 #include <cstring>
 #include <zlib.h>
 
+#include "vector_block.h"
 #include "../../../standins/common/camera_data.h"
 #include "k4i_format.h"
 #include "picture_checks.h"
 #include "result_codes.h"
 
 namespace {
-
-struct VectorBlock {
-    std::vector<uint8_t> bytes;
-    static uint8_t* allocate(void* context, size_t size) {
-        auto* self = static_cast<VectorBlock*>(context);
-        self->bytes.assign(size, 0);
-        return self->bytes.data();
-    }
-    BlockAllocator allocator() { return BlockAllocator{this, allocate}; }
-};
 
 int recordProgress(void* context, int code, int value) { return static_cast<ProgressLog*>(context)->record(code, value); }
 
