@@ -463,9 +463,12 @@ void onTransferReady(Session& s)
     s.failures += transfers.failures;
 }
 
-// The mechanism is negotiated before the source is enabled (state 4), as TWAIN requires.
+// Memory transfer is negotiated before the source is enabled (state 4), as TWAIN requires;
+// native transfer is every source's default and needs no negotiation.
 bool negotiateMechanism(Session& s)
 {
+    if (s.mechanism == Mechanism::Native)
+        return true;
     TW_CAPABILITY cap{ICAP_XFERMECH, TWON_ONEVALUE, GlobalAlloc(GHND, sizeof(TW_ONEVALUE))};
     auto* value = static_cast<TW_ONEVALUE*>(cap.hContainer ? GlobalLock(cap.hContainer) : nullptr);
     if (!value) {
@@ -474,7 +477,7 @@ bool negotiateMechanism(Session& s)
         return false;
     }
     value->ItemType = TWTY_UINT16;
-    value->Item = s.mechanism == Mechanism::Memory ? TWSX_MEMORY : TWSX_NATIVE;
+    value->Item = TWSX_MEMORY;
     GlobalUnlock(cap.hContainer);
     const TW_UINT16 rc = callManager(s, &s.source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap);
     GlobalFree(cap.hContainer);
@@ -482,7 +485,7 @@ bool negotiateMechanism(Session& s)
         reportFailure(s, "setting ICAP_XFERMECH", rc, &s.source);
         return false;
     }
-    say("Negotiated %s transfer (ICAP_XFERMECH).", s.mechanism == Mechanism::Memory ? "memory" : "native");
+    say("Negotiated memory transfer (ICAP_XFERMECH).");
     return true;
 }
 
