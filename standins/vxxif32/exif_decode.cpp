@@ -52,6 +52,13 @@ void placeRows(void* context, uint32_t first, uint32_t count, const uint8_t* rgb
     placeStoredRows(p->upright, p->storedWidth, p->storedHeight, p->orientation, first, count, rgb);
 }
 
+// A picture that needs no turn is decoded straight into its bitmap rows.
+uint8_t* bitmapRow(void* context, uint32_t row) {
+    Placement* p = static_cast<Placement*>(context);
+    if (normalOrientation(p->orientation) != 1 || !p->upright.bgr) return nullptr;
+    return p->upright.top + ptrdiff_t(row) * p->upright.rowStep;
+}
+
 bool reportProgress(void* context, uint64_t done, uint64_t total) {
     return static_cast<Placement*>(context)->run->advance(done, total);
 }
@@ -67,7 +74,7 @@ uint16_t decodeSmall(const uint8_t* data, size_t size, uint32_t width, uint32_t 
     JpegDecodeOptions options;
     options.coverWidth = swap ? fitHeight : fitWidth;
     options.coverHeight = swap ? fitWidth : fitHeight;
-    return jpegDecode(data, size, options, JpegRowSink{p, beginPlacement, placeRows, nullptr});
+    return jpegDecode(data, size, options, JpegRowSink{p, beginPlacement, placeRows, nullptr, nullptr});
 }
 
 // The small upright picture area-averaged into the cell, centred on black.
@@ -89,7 +96,7 @@ uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allo
     if (!run.begin()) return IMG_ERR_CANCELLED;
     Placement p{facts->width, facts->height, facts->orientation, facts->xPelsPerMeter, facts->yPelsPerMeter,
                 allocator, &run, {}};
-    rc = jpegDecode(data, size, JpegDecodeOptions(), JpegRowSink{&p, beginPlacement, placeRows, reportProgress});
+    rc = jpegDecode(data, size, JpegDecodeOptions(), JpegRowSink{&p, beginPlacement, placeRows, bitmapRow, reportProgress});
     if (rc != IMG_OK) return rc;
     return run.stopped() ? IMG_ERR_CANCELLED : IMG_OK;
 }

@@ -15,6 +15,10 @@ struct JpegRowSink {
     uint16_t (*begin)(void* context, uint32_t frameWidth, uint32_t frameHeight, uint32_t width, uint32_t height);
     // Rows [first, first + count) of the output, top-down RGB, width x 3 bytes each.
     void (*rows)(void* context, uint32_t first, uint32_t count, const uint8_t* rgb);
+    // Optional: where output row `row` may be written directly as blue-green-red (a bitmap row
+    // when no turn is needed). Asked for row 0 after `begin`: null means every row goes through
+    // `rows`; otherwise it is asked for each row. CMYK pictures always go through `rows`.
+    uint8_t* (*directRow)(void* context, uint32_t row);
     // The share of the decode done so far; returning false stops it (IMG_ERR_CANCELLED).
     bool (*progress)(void* context, uint64_t done, uint64_t total);
 };

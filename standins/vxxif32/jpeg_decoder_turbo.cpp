@@ -133,15 +133,28 @@ uint16_t run(Decoder* d, const uint8_t* data, size_t size, const JpegDecodeOptio
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return IMG_ERR_BAD_FORMAT;
     if (!pictureSizeAllowed(cinfo->image_width, cinfo->image_height)) return IMG_ERR_TOO_LARGE;
     bool cmyk = cinfo->num_components == 4;
+    const JpegRowSink& sink = *d->sink;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;  // greyscale too: libjpeg-turbo widens it
     chooseScale(cinfo, options);
     jpeg_calc_output_dimensions(cinfo);
-    if (d->sink->begin) {
-        uint16_t rc = d->sink->begin(d->sink->context, cinfo->image_width, cinfo->image_height, cinfo->output_width,
-                                     cinfo->output_height);
+    if (sink.begin) {
+        uint16_t rc = sink.begin(sink.context, cinfo->image_width, cinfo->image_height, cinfo->output_width,
+                                 cinfo->output_height);
         if (rc != IMG_OK) return rc;
     }
+    bool direct = !cmyk && sink.directRow && sink.directRow(sink.context, 0);
+    if (direct) cinfo->out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(cinfo);
+    if (direct) {
+        // Straight into the caller's rows: no buffer, no copy.
+        while (cinfo->output_scanline < cinfo->output_height) {
+            JSAMPROW row = sink.directRow(sink.context, cinfo->output_scanline);
+            jpeg_read_scanlines(cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(cinfo);
+        if (sink.progress && !sink.progress(sink.context, 1, 1)) return IMG_ERR_CANCELLED;
+        return IMG_OK;
+    }
 
     const JDIMENSION width = cinfo->output_width;
     const size_t stride = size_t(width) * cinfo->output_components;
@@ -158,10 +171,10 @@ uint16_t run(Decoder* d, const uint8_t* data, size_t size, const JpegDecodeOptio
         while (filled < rowsPerDelivery && cinfo->output_scanline < cinfo->output_height)
             filled += jpeg_read_scanlines(cinfo, rows + filled, rowsPerDelivery - filled);
         if (cmyk) cmykToRgb(buffer, size_t(width) * filled, cinfo->saw_Adobe_marker);
-        d->sink->rows(d->sink->context, first, filled, buffer);
+        sink.rows(sink.context, first, filled, buffer);
     }
     jpeg_finish_decompress(cinfo);  // reads to EOI: damage after the last row still counts
-    if (d->sink->progress && !d->sink->progress(d->sink->context, 1, 1)) return IMG_ERR_CANCELLED;
+    if (sink.progress && !sink.progress(sink.context, 1, 1)) return IMG_ERR_CANCELLED;
     return IMG_OK;
 }
 

@@ -371,6 +371,7 @@ JpegRowSink loggingSink(SinkLog* log) {
             return IMG_OK;
         },
         [](void* c, uint32_t, uint32_t count, const uint8_t*) { static_cast<SinkLog*>(c)->rows += count; },
+        nullptr,
         [](void* c, uint64_t, uint64_t) {
             SinkLog* log = static_cast<SinkLog*>(c);
             return ++log->progressCalls != log->stopAtProgress;

@@ -12,16 +12,6 @@
 #include "jpeg_reference.h"
 #include "picture_checks.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_JPEG
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <stb_image.h>
-
 namespace {
 
 ProgressLog g_log;
@@ -141,6 +131,33 @@ TEST(ExifDecodeFile, ThumbnailModeWithoutHook) {
         GlobalUnlock(result.bitmap);
         EXPECT_NE(nullptr, result.extra);
         releaseResult(&result);
+    }
+}
+
+TEST(ExifDecodeFile, EveryJpegShapeWholeAndAsThumbnail) {
+    struct Case {
+        const char* name;
+        bool direct;  // compared with a direct decode (libjpeg gives no RGB for CMYK)
+    } cases[] = {{"restart_rows.jpg", true}, {"progressive.jpg", true}, {"cmyk_adobe.jpg", false},
+                 {"progressive_o6.jpg", false}, {"exif_1600x1200.jpg", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (EXIF_OPTIONS* options : {&kWhole, &kThumbnail}) {
+            EXIF_RESULT result = {};
+            WORD scratch = 0;
+            ASSERT_EQ(0, exifDecodeFile(samplePath(c.name).c_str(), &result, &scratch, options, nullptr));
+            const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(result.bitmap));
+            DibFacts f = dibFacts(dib);
+            EXPECT_TRUE(showsUprightQuadrants(dib, 0, 0, uint32_t(f.width), uint32_t(f.height)));
+            if (options == &kWhole && c.direct) {
+                int w = 0, h = 0;
+                std::vector<uint8_t> direct = directDecode(readSample(c.name), &w, &h);
+                ASSERT_EQ(w, f.width);
+                EXPECT_EQ(0, compareWithRgb(dib, direct.data(), uint32_t(w), uint32_t(h)).largest);
+            }
+            GlobalUnlock(result.bitmap);
+            releaseResult(&result);
+        }
     }
 }
 
