@@ -159,6 +159,9 @@ protected:
         HWND model = GetDlgItem(window(), IDC_MODEL);
         SendMessageA(model, CB_SETCURSEL, 3 - family, 0);
         SendMessageA(window(), WM_COMMAND, MAKEWPARAM(IDC_MODEL, CBN_CLOSEUP), reinterpret_cast<LPARAM>(model));
+        HWND port = GetDlgItem(window(), IDC_PORT);
+        SendMessageA(port, CB_SETCURSEL, 0, 0);  // COM1, whatever the settings file said
+        SendMessageA(window(), WM_COMMAND, MAKEWPARAM(IDC_PORT, CBN_CLOSEUP), reinterpret_cast<LPARAM>(port));
         HWND speed = GetDlgItem(window(), IDC_SPEED);
         SendMessageA(speed, CB_SETCURSEL, 3, 0);
         SendMessageA(window(), WM_COMMAND, MAKEWPARAM(IDC_SPEED, CBN_CLOSEUP), reinterpret_cast<LPARAM>(speed));

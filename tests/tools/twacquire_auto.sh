@@ -59,6 +59,9 @@ samples="$build/samples"
 /usr/bin/python3 -B "$source_dir/tools/camsim/make_camera.py" --family 1 --port 2 --root "$work/cameras" \
   "$samples/k4i_o5.k4i" "$samples/k4i_1x1.k4i" >/dev/null || exit 1
 export CAMSIM_ROOT="Z:$work/cameras"
+# Connecting writes the choices into the prefix's settings file: put the file back afterwards.
+settings="$prefix/drive_c/windows/lx3twain.ini"
+[ -f "$settings" ] && cp "$settings" "$work/lx3twain.ini.saved"
 acquire() { # model port speed mechanism folder
   output=$("$run" "$build/bin/twacquire.exe" --auto --hold 100 --close-window --pick-camera-pictures --camera "$1" \
            --port "$2" --speed "$3" --mech "$4" --out "Z:$5" 2>&1 | tr -d '\r')
@@ -78,6 +81,8 @@ expect 'Picture 2: 1 x 1 pixels, no resolution, native transfer'
   "lx3-memory:$work/cameras/COM1:$work/lx3" "lx1-native:$work/cameras/COM2:$work/lx1" ||
   { echo "the pictures received do not match their originals"; failures=$((failures + 1)); }
 unset CAMSIM_ROOT
+rm -f "$settings"
+[ -f "$work/lx3twain.ini.saved" ] && cp "$work/lx3twain.ini.saved" "$settings"
 
 output=$("$run" "$build/bin/twacquire.exe" --auto --source "NO SUCH CAMERA" 2>&1 | tr -d '\r')
 status=${PIPESTATUS[0]}
