@@ -9,6 +9,9 @@ LRESULT CALLBACK fileBrowserWindowProc(HWND window, UINT message, WPARAM wParam,
     switch (message) {
     case WM_DESTROY:
         if (g_source.fileBrowserWindow == window) g_source.fileBrowserWindow = nullptr;
+        // The camera window was hidden while the browser stood in for it. When the source is
+        // being closed, the camera window is already gone.
+        if (g_source.cameraWindow && IsWindow(g_source.cameraWindow)) ShowWindow(g_source.cameraWindow, SW_SHOW);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
