@@ -116,7 +116,12 @@ void setNumber(int id, unsigned long value)
     char text[16];
     std::snprintf(text, sizeof text, "%lu", value);
     HWND box = pageControl(id);
-    if (box) SetWindowTextA(box, text);
+    if (!box) return;
+    // Setting the number box notifies the window, whose jump puts the current number back when
+    // the box holds no valid one: with no current picture (0) that would never end.
+    char shown[16] = "";
+    GetWindowTextA(box, shown, sizeof shown);
+    if (lstrcmpA(shown, text) != 0) SetWindowTextA(box, text);
 }
 
 }  // namespace

@@ -32,9 +32,13 @@ ATOM registerFileBrowserWindowClass(HINSTANCE instance)
     return RegisterClassA(&windowClass);
 }
 
+bool fileBrowserWindowExists()
+{
+    return g_source.fileBrowserWindow && IsWindow(g_source.fileBrowserWindow);
+}
+
 void destroyFileBrowserWindow()
 {
-    HWND window = g_source.fileBrowserWindow;
-    if (window && IsWindow(window)) DestroyWindow(window);
+    if (fileBrowserWindowExists()) DestroyWindow(g_source.fileBrowserWindow);
     g_source.fileBrowserWindow = nullptr;
 }

@@ -407,3 +407,179 @@ TEST_F(CameraWindow, FileBrowserStandsInForTheCameraWindowUntilItCloses)
 }
 
 }  // namespace
+
+// ---- Camera page commands -------------------------------------------------------------------
+
+TEST_F(CameraWindow, SteppingAndSelectingThenOkAnnouncesTheSelectionInOrder)
+{
+    connect(3, 3);
+    command(IDC_PREV);
+    EXPECT_EQ("3 / 3", numbers());
+    command(IDC_NEXT);
+    EXPECT_EQ("1 / 3", numbers());
+    command(IDC_SELECT);  // selects 1 and moves on
+    command(IDC_SELECT);  // selects 2 and moves on
+    EXPECT_EQ("3 / 3", numbers());
+    command(IDC_PREV);
+    command(IDC_SELECT);  // deselects 2 and stays
+    EXPECT_EQ("2 / 3", numbers());
+    command(IDC_NEXT);
+    command(IDC_SELECT);  // selects 3, moves on to 1
+    EXPECT_EQ("1 / 3", numbers());
+    EXPECT_TRUE(notifications().empty());
+
+    command(IDC_OK);
+    EXPECT_EQ(std::vector<TW_UINT16>{MSG_XFERREADY}, notifications());
+    EXPECT_EQ(STATE_XFER_READY, g_source.state);
+    EXPECT_EQ(2, pending());
+    EXPECT_EQ(ORIGIN_CAMERA_WINDOW, g_source.transferOrigin);
+    EXPECT_EQ((std::vector<int>{1, 3}), handedOver());
+    EXPECT_TRUE(boxTexts().empty());
+
+    // The end of the last transfer reads the camera's position again.
+    TW_PENDINGXFERS transfers{};
+    session.control(DAT_PENDINGXFERS, MSG_ENDXFER, &transfers);
+    EXPECT_EQ("nextpicture -> 0", cameras.log(1).back());
+    session.control(DAT_PENDINGXFERS, MSG_ENDXFER, &transfers);
+    EXPECT_EQ(0, transfers.Count);
+    const std::vector<std::string> calls = cameras.log(1);
+    EXPECT_EQ((std::vector<std::string>{"getcurrent -> 0", "getcount -> 0"}),
+              std::vector<std::string>(calls.end() - 2, calls.end()));
+}
+
+TEST_F(CameraWindow, SelectAllCancelAllAndOkWithNothingSelected)
+{
+    connect(1, 5);
+    command(IDC_SELECT);
+    command(IDC_SELECTALL);
+    command(IDC_OK);
+    EXPECT_EQ(5, pending());
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5}), handedOver());
+
+    session.control(DAT_PENDINGXFERS, MSG_RESET, &g_source.pendingCount);
+    notifications();
+    command(IDC_SELECTALL);
+    command(IDC_CANCELALL);
+    command(IDC_OK);
+    EXPECT_EQ(std::vector<std::string>{"Please select image(s)."}, boxTexts());
+    EXPECT_TRUE(notifications().empty());
+    EXPECT_EQ(STATE_ENABLED, g_source.state);
+    EXPECT_EQ("camera online", page());
+}
+
+TEST_F(CameraWindow, NumberBoxJumpsOnlyToAnotherPictureOfTheCamera)
+{
+    connect(3, 12);
+    struct Case {
+        const char* typed;
+        const char* shown;
+        const char* call;  // the camera's last call afterwards
+    };
+    const Case cases[] = {
+        {"7", "7 / 12", "gotopicture n=7 -> 0"},
+        {"0", "7 / 12", "gotopicture n=7 -> 0"},
+        {"13", "7 / 12", "gotopicture n=7 -> 0"},
+        {"-1", "7 / 12", "gotopicture n=7 -> 0"},
+        {"7", "7 / 12", "gotopicture n=7 -> 0"},
+        {"", " / 12", "gotopicture n=7 -> 0"},
+        {" 12", " 12 / 12", "gotopicture n=12 -> 0"},
+        {"1x", "1x / 12", "gotopicture n=1 -> 0"},
+    };
+    for (const Case& c : cases) {
+        type(c.typed);
+        EXPECT_EQ(c.shown, numbers()) << c.typed;
+        EXPECT_EQ(c.call, cameras.log(1).back()) << c.typed;
+    }
+    EXPECT_TRUE(boxTexts().empty());
+}
+
+TEST_F(CameraWindow, MediumRadiosSwitchOnlyLx2CamerasAndEmptyTheSelection)
+{
+    struct Case {
+        int family;
+        const char* ini;
+        const char* afterMemory;
+        const char* afterCard;
+        const char* lastCall;
+    };
+    const Case cases[] = {
+        {2, "", "1 / 2", "1 / 4", "setmedium medium=1 -> 0"},
+        {2, "[camera]\r\nswitchable=0\r\n", "3 / 4", "3 / 4", "setmedium medium=1 -> 0"},
+        {3, "", "3 / 4", "3 / 4", "nextpicture -> 0"},
+        {1, "", "3 / 4", "3 / 4", "nextpicture -> 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.family);
+        cameras.addFile(1, "internal\\I1.k4i", "one");
+        cameras.addFile(1, "internal\\I2.k4i", "two");
+        connect(c.family, 4, c.ini);
+        command(IDC_SELECT);
+        command(IDC_NEXT);
+        command(IDC_MEMORY);
+        EXPECT_EQ(c.afterMemory, numbers());
+        command(IDC_CARD);
+        EXPECT_EQ(c.afterCard, numbers());
+        EXPECT_EQ(c.lastCall, cameras.log(1).back());
+        command(IDC_OK);
+        EXPECT_EQ(c.family == 2 ? std::vector<std::string>{"Please select image(s)."} : std::vector<std::string>{},
+                  boxTexts());
+        closeSource();
+        window = nullptr;
+        removeTree(cameras.port(1));
+    }
+}
+
+TEST_F(CameraWindow, AFailingCameraCommandFallsBackToTheOptionPageWithTheLinkClosed)
+{
+    struct Case {
+        int family;
+        const char* fault;
+        int command;
+        WORD code;
+        const char* failed;
+    };
+    const Case cases[] = {
+        {3, "nextpicture=ff42", IDC_NEXT, BN_CLICKED, "nextpicture -> ff42"},
+        {1, "prevpicture=ff43", IDC_PREV, BN_CLICKED, "prevpicture -> ff43"},
+        {2, "nextpicture=ff44", IDC_SELECT, BN_CLICKED, "nextpicture -> ff44"},
+        {2, "setmedium=ff45", IDC_MEMORY, BN_CLICKED, "setmedium medium=0 -> ff45"},
+        {3, "gotopicture=ff46", IDC_NUMBER, EN_CHANGE, "gotopicture n=2 -> ff46"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failed);
+        connect(c.family, 3);
+        command(IDC_PREV);
+        command(IDC_SELECT);  // picture 3 selected, back on picture 1
+        cameras.writeIni(1, "[camera]\r\nfamily=" + std::to_string(c.family) + "\r\n[faults]\r\n" + c.fault + "\r\n");
+        if (c.command == IDC_NUMBER) type("2");
+        else command(c.command, c.code);
+        EXPECT_EQ(std::vector<std::string>{std::string(COMMUNICATION) + "(" + std::string(c.fault).substr(
+                                                                           std::string(c.fault).find('=') + 1) + ")"},
+                  boxTexts());
+        EXPECT_EQ("option offline", page());
+        const std::vector<std::string> calls = cameras.log(1);
+        EXPECT_EQ((std::vector<std::string>{c.failed, "close -> 0"}),
+                  std::vector<std::string>(calls.end() - 2, calls.end()));
+        command(IDC_CAMERA);  // connects again: the link was closed
+        EXPECT_EQ("camera online", page());
+        command(IDC_OK);
+        EXPECT_EQ(std::vector<std::string>{"Please select image(s)."}, boxTexts()) << "the box emptied the list";
+        closeSource();
+        window = nullptr;
+        removeTree(cameras.port(1));
+    }
+}
+
+TEST_F(CameraWindow, CameraWithoutACurrentPictureHasNothingToSelect)
+{
+    connect(3, 3, "[faults]\r\nnopicture=1\r\n");
+    EXPECT_EQ("0 / 3", numbers());
+    EXPECT_EQ("select all none prev next ok memory", enabledOnCameraPage());
+    command(IDC_SELECT);
+    EXPECT_EQ("getcount -> 0", cameras.log(1).back());
+    command(IDC_OK);
+    EXPECT_EQ(std::vector<std::string>{"Please select image(s)."}, boxTexts());
+    command(IDC_SELECTALL);
+    command(IDC_OK);
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), handedOver());
+}
