@@ -287,7 +287,8 @@ void onCancel(HWND window)
 
 LRESULT onClose(HWND window)
 {
-    cameraClose();
+    // The flag follows the link: a closed link is not closed a second time when the source is.
+    if (cameraClose() == 0) g_camera.connected = false;
     tearDown(window);
     notifyCloseRequest();
     return 0;

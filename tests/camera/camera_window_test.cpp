@@ -5,6 +5,7 @@
 // message boxes, the notifications and the pending count.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "camera/camera_position.h"
@@ -152,6 +153,17 @@ protected:
         }
         dsm.clear();
         return messages;
+    }
+    static BOOL CALLBACK countWindow(HWND, LPARAM count)
+    {
+        ++*reinterpret_cast<size_t*>(count);
+        return TRUE;
+    }
+    size_t threadWindows()
+    {
+        size_t count = 0;
+        EnumThreadWindows(GetCurrentThreadId(), countWindow, reinterpret_cast<LPARAM>(&count));
+        return count;
     }
     // The numbers OK handed over, in the order the acquisition takes them.
     std::vector<int> handedOver()
@@ -325,16 +337,21 @@ TEST_F(CameraWindow, FailedConnectShowsTheCodeClosesWhatItOpenedAndKeepsTheFile)
 
 TEST_F(CameraWindow, AWindowOpensOnTheOptionPageOfTheConnectionItFinds)
 {
-    connect(3, 2);
-    // Disabled and enabled again without closing: the link is still open.
+    // CANCEL whose close fails leaves the link open; the application enables the source again
+    // instead of closing it.
+    connect(3, 2, "[faults]\r\nclose=ff50\r\n");
+    command(IDCANCEL);
+    EXPECT_EQ(std::vector<TW_UINT16>{MSG_CLOSEDSREQ}, notifications());
     session.disable();
     enable();
     EXPECT_EQ("option online", page());
     cameraTab();
     EXPECT_EQ("camera online", page());
-    EXPECT_EQ("1 / 2", numbers());
+    command(IDC_NEXT);
+    EXPECT_EQ("2 / 2", numbers());
 
     // After the source was closed on the camera page, the next window starts offline.
+    cameras.writeIni(1, "[camera]\r\nfamily=3\r\n");
     closeSource();
     enable();
     EXPECT_EQ("option offline", page());
@@ -360,7 +377,8 @@ TEST_F(CameraWindow, TabHeadersOnlySwitchToTheOtherPage)
 
 TEST_F(CameraWindow, EveryWayOutClosesTheLinkAndReleasesTheWindowsFonts)
 {
-    enum Way { CANCEL, CLOSE_BOX, CLOSE_SOURCE, ENABLE_AGAIN };
+    enum Way { CANCEL, CLOSE_BOX, CLOSE_SOURCE, DISABLE_THEN_CLOSE };
+    const size_t windowsBefore = threadWindows();
     for (int round = 0; round < 20; ++round) {
         const Way way = static_cast<Way>(round % 4);
         SCOPED_TRACE(round);
@@ -370,17 +388,21 @@ TEST_F(CameraWindow, EveryWayOutClosesTheLinkAndReleasesTheWindowsFonts)
         if (way == CANCEL) command(IDCANCEL);
         if (way == CLOSE_BOX) SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         if (way == CLOSE_SOURCE) closeSource();
-        if (way == ENABLE_AGAIN) {
+        if (way == DISABLE_THEN_CLOSE) {
             session.disable();
-            enable();
+            EXPECT_FALSE(IsWindowVisible(window));
+            closeSource();
         }
         const bool userClosed = way == CANCEL || way == CLOSE_BOX;
         EXPECT_EQ(userClosed ? std::vector<TW_UINT16>{MSG_CLOSEDSREQ} : std::vector<TW_UINT16>{}, notifications());
         if (userClosed) EXPECT_FALSE(IsWindow(window));
-        if (way != ENABLE_AGAIN) EXPECT_EQ("close -> 0", cameras.log(1).back());
+        EXPECT_EQ("close -> 0", cameras.log(1).back());
         for (HFONT font : {fonts.control, fonts.grid, fonts.label, fonts.model, fonts.browser})
             EXPECT_EQ(0u, GetObjectType(font)) << "a font of the gone window is still there";
         if (g_source.state != STATE_DSM_OPEN) closeSource();
+        const std::vector<std::string> calls = cameras.log(1);
+        EXPECT_EQ(1, std::count(calls.begin(), calls.end(), "close -> 0")) << "closed once";
+        EXPECT_EQ(windowsBefore, threadWindows());
         window = nullptr;
         removeTree(cameras.port(1));
     }
