@@ -430,6 +430,7 @@ TEST_F(PageDrawing, SelectShowsWhetherThePictureItLeadsToIsSelected)
         EXPECT_EQ(step.after, look(IDC_SELECT));
         EXPECT_EQ(step.current, g_camera.currentPicture);
         EXPECT_EQ(step.selection, selection());
+        saveShot(window, "select-" + std::to_string(&step - steps));
     }
 }
 
