@@ -7,6 +7,7 @@
 #include "picture_list.h"
 #include "../camera/camera_position.h"
 #include "../camera/camera_settings.h"
+#include "../camera/vx2cm32.h"
 #include "../resources/resource_ids.h"
 #include "../twain/scoped_handle.h"
 #include "../twain/source_state.h"
@@ -70,34 +71,36 @@ ScopedGdiObject loadBitmap(const char* name)
     return ScopedGdiObject(LoadBitmapA(g_source.moduleInstance, name));
 }
 
-// Copies part of a bitmap 1:1.
-void copyBitmap(HDC dc, HGDIOBJ bitmap, int x, int y, int sourceY, int height)
+// Runs draw(memory DC, bitmap size) with the bitmap selected into a memory DC that matches
+// `dc`. A bitmap that could not be loaded leaves its place undrawn.
+template <typename Draw>
+void withBitmap(HDC dc, HGDIOBJ bitmap, Draw draw)
 {
-    if (!bitmap) return;  // a bitmap that cannot be loaded leaves its place undrawn
     BITMAP info;
-    if (!GetObjectA(bitmap, sizeof info, &info)) return;
+    if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return;
     HDC memory = CreateCompatibleDC(dc);
     if (!memory) return;
     {
         SelectedObject source(memory, bitmap);
-        BitBlt(dc, x, y, info.bmWidth, height, memory, 0, sourceY, SRCCOPY);
+        draw(memory, info);
     }
     DeleteDC(memory);
+}
+
+// Copies `height` rows of a bitmap from row `sourceY` on, 1:1, to (x, y).
+void copyBitmap(HDC dc, HGDIOBJ bitmap, int x, int y, int sourceY, int height)
+{
+    withBitmap(dc, bitmap, [&](HDC memory, const BITMAP& info) {
+        BitBlt(dc, x, y, info.bmWidth, height, memory, 0, sourceY, SRCCOPY);
+    });
 }
 
 // Draws a whole bitmap into the control's top-left size x size square.
 void stretchBitmap(HDC dc, HGDIOBJ bitmap, int size)
 {
-    if (!bitmap) return;
-    BITMAP info;
-    if (!GetObjectA(bitmap, sizeof info, &info)) return;
-    HDC memory = CreateCompatibleDC(dc);
-    if (!memory) return;
-    {
-        SelectedObject source(memory, bitmap);
+    withBitmap(dc, bitmap, [&](HDC memory, const BITMAP& info) {
         StretchBlt(dc, 0, 0, size, size, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    }
-    DeleteDC(memory);
+    });
 }
 
 void stretchNamedBitmap(HDC dc, const char* name, int size)
@@ -175,10 +178,12 @@ bool selectShownSelected()
 
 // ---- Radios ----
 
+// The same in both looks: not available offline or on a family without this medium, lit for the
+// medium in use (LX-1 cameras use the card, LX-3 cameras the internal memory).
 const char* radioImage(int id)
 {
     if (g_cameraWindow.page == CAMERA_OFFLINE) return "IDB_DSRADIO";
-    const uint32_t medium = id == IDC_CARD ? 1 : 0;
+    const uint32_t medium = id == IDC_CARD ? MEDIUM_CARD : MEDIUM_INTERNAL;
     if (g_camera.storageMedium == medium) return "IDB_ONRADIO";
     const int32_t modelWithout = id == IDC_CARD ? MODEL_LX3 : MODEL_LX1;
     if (g_settings.modelNumber == modelWithout) return "IDB_DSRADIO";
@@ -187,45 +192,58 @@ const char* radioImage(int id)
 
 // ---- Owner-drawn looks ----
 
-// The image of a button look: one of the kept bitmaps, or a resource loaded for this drawing.
+// The image of a button look: one of the kept bitmaps, or a resource loaded for this drawing,
+// and the side of the square it fills.
 struct Look {
     HGDIOBJ kept;
     const char* name;
     int size;
 };
 
+Look kept(HGDIOBJ bitmap, int size)
+{
+    return {bitmap, nullptr, size};
+}
+
+Look loaded(const char* name, int size)
+{
+    return {nullptr, name, size};
+}
+
+const Look NOTHING = {nullptr, nullptr, 0};
+
 Look pressedLook(int id)
 {
-    const KeptBitmaps& kept = g_cameraWindow.bitmaps;
+    const KeptBitmaps& bitmaps = g_cameraWindow.bitmaps;
     switch (id) {
-    case IDC_CAMERA:    return {kept.cameraPressed, nullptr, 48};
-    case IDC_DISK:      return {nullptr, "IDB_FILEDW", 48};
-    case IDC_SELECT:    return {kept.selectPressed, nullptr, 32};
-    case IDC_SELECTALL: return {kept.selectAllPressed, nullptr, 32};
-    case IDC_CANCELALL: return {nullptr, "IDB_CLEARDW", 32};
-    case IDC_PREV:      return {nullptr, "IDB_PREVDW", 32};
-    case IDC_NEXT:      return {nullptr, "IDB_NEXTDW", 32};
+    case IDC_CAMERA:    return kept(bitmaps.cameraPressed, 48);
+    case IDC_DISK:      return loaded("IDB_FILEDW", 48);
+    case IDC_SELECT:    return kept(bitmaps.selectPressed, 32);
+    case IDC_SELECTALL: return kept(bitmaps.selectAllPressed, 32);
+    case IDC_CANCELALL: return loaded("IDB_CLEARDW", 32);
+    case IDC_PREV:      return loaded("IDB_PREVDW", 32);
+    case IDC_NEXT:      return loaded("IDB_NEXTDW", 32);
     case IDC_CARD:
-    case IDC_MEMORY:    return {nullptr, radioImage(id), 15};
-    default:            return {nullptr, nullptr, 0};
+    case IDC_MEMORY:    return loaded(radioImage(id), 15);
+    default:            return NOTHING;
     }
 }
 
 Look normalLook(int id)
 {
-    const KeptBitmaps& kept = g_cameraWindow.bitmaps;
+    const KeptBitmaps& bitmaps = g_cameraWindow.bitmaps;
     const bool offline = g_cameraWindow.page == CAMERA_OFFLINE;
     switch (id) {
-    case IDC_CAMERA:    return {g_camera.connected ? kept.cameraPressed : kept.camera, nullptr, 48};
-    case IDC_DISK:      return {nullptr, "IDB_FILE", 48};
-    case IDC_SELECT:    return offline ? Look{nullptr, "IDB_DISKDIS", 32} : Look{selectLook(selectShownSelected()), nullptr, 32};
-    case IDC_SELECTALL: return offline ? Look{nullptr, "IDB_DISKDIS", 32} : Look{kept.selectAll, nullptr, 32};
-    case IDC_CANCELALL: return {offline ? nullptr : kept.clear, offline ? "IDB_CLEARDIS" : nullptr, 32};
-    case IDC_PREV:      return {nullptr, offline ? "IDB_PREVDIS" : "IDB_PREV", 32};
-    case IDC_NEXT:      return {nullptr, offline ? "IDB_NEXTDIS" : "IDB_NEXT", 32};
+    case IDC_CAMERA:    return kept(g_camera.connected ? bitmaps.cameraPressed : bitmaps.camera, 48);
+    case IDC_DISK:      return loaded("IDB_FILE", 48);
+    case IDC_SELECT:    return offline ? loaded("IDB_DISKDIS", 32) : kept(selectLook(selectShownSelected()), 32);
+    case IDC_SELECTALL: return offline ? loaded("IDB_DISKDIS", 32) : kept(bitmaps.selectAll, 32);
+    case IDC_CANCELALL: return offline ? loaded("IDB_CLEARDIS", 32) : kept(bitmaps.clear, 32);
+    case IDC_PREV:      return loaded(offline ? "IDB_PREVDIS" : "IDB_PREV", 32);
+    case IDC_NEXT:      return loaded(offline ? "IDB_NEXTDIS" : "IDB_NEXT", 32);
     case IDC_CARD:
-    case IDC_MEMORY:    return {nullptr, radioImage(id), 15};
-    default:            return {nullptr, nullptr, 0};
+    case IDC_MEMORY:    return loaded(radioImage(id), 15);
+    default:            return NOTHING;
     }
 }
 
