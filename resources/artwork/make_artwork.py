@@ -39,19 +39,19 @@ BLUE_LIGHT = (150, 200, 245)
 GREEN = (40, 180, 75)
 RED = (205, 45, 40)
 AMBER = (240, 185, 60)
+AMBER_DARK = (176, 120, 28)
 BLACK = (0, 0, 0)
 
 # The 16-colour table of every 4-bit bitmap and icon. Black comes first: icons put it under
 # their transparent pixels.
 PALETTE16 = [BLACK, INK, GRAPHITE, SLATE, CHASSIS, SHADOW, STEEL, PANEL, FACE, WHITE,
-             BLUE_DARK, BLUE, BLUE_LIGHT, GREEN, RED, AMBER]
+             BLUE_DARK, BLUE, GREEN, RED, AMBER, AMBER_DARK]
 
 # Shades only the 8-bit pictures use.
 GREEN_GLOW = (170, 250, 160)
 GREEN_DARK = (36, 84, 48)
 RED_DARK = (140, 24, 24)
 RED_LIGHT = (250, 130, 120)
-AMBER_DARK = (176, 120, 28)
 GOLD = (226, 186, 84)
 TAB_BACK_TOP, TAB_BACK_BOTTOM = (176, 180, 188), (156, 160, 168)
 TAB_FRONT_TOP = (246, 247, 250)
