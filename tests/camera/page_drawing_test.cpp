@@ -447,6 +447,14 @@ TEST_F(PageDrawing, LooksForNextAndPreviousLeaveTheCurrentNumberAsTheyFoundIt)
     }
     pressAndRelease(IDC_SELECT);
     EXPECT_EQ(std::vector<int>{}, selection());
+    // With picture 1 marked, the release shows the look of the picture after 0; nothing is
+    // selected, and the button goes back to the current picture's look.
+    g_camera.currentPicture = 1;
+    pictureListAppendCurrent();
+    g_camera.currentPicture = 0;
+    pressAndRelease(IDC_SELECT);
+    EXPECT_EQ("IDB_DISK", look(IDC_SELECT));
+    EXPECT_EQ(std::vector<int>{1}, selection());
 
     struct Case {
         int current;
