@@ -21,3 +21,7 @@
 // ---- Camera window ----
 
 // ---- File browser window ----
+#define IDC_DRIVE           1151
+#define IDC_DIRECTORY       1152
+#define IDC_FILETYPE        1153
+#define IDC_FILESCROLL      1154
