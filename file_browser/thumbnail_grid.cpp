@@ -143,10 +143,15 @@ ScopedGdiObject loadGridBitmap(const char* name)
     return ScopedGdiObject(LoadBitmapA(g_source.moduleInstance, name));
 }
 
-// Copies a bitmap of the module into dc at (x, y); a bitmap that could not be loaded draws nothing.
-void drawBitmap(HDC dc, HDC memory, HGDIOBJ bitmap, int x, int y, int width, int height)
+// Copies a bitmap of the module into dc at (x, y). In place of a bitmap that could not be
+// loaded the area is filled with `fallback`, so that nothing of an earlier painting remains.
+void drawBitmap(HDC dc, HDC memory, HGDIOBJ bitmap, int x, int y, int width, int height, int fallback)
 {
-    if (!bitmap) return;
+    if (!bitmap) {
+        RECT area = {x, y, x + width, y + height};
+        FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(fallback)));
+        return;
+    }
     SelectedObject selected(memory, bitmap);
     BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
 }
@@ -174,7 +179,7 @@ void drawThumbnail(HDC dc, HDC memory, HGDIOBJ thumbnail, POINT cell)
 
 void drawLabel(HDC dc, HDC memory, HGDIOBJ labelBitmap, POINT cell, const std::string& name)
 {
-    drawBitmap(dc, memory, labelBitmap, cell.x + 10, cell.y + 92, LABEL_WIDTH, LABEL_HEIGHT);
+    drawBitmap(dc, memory, labelBitmap, cell.x + 10, cell.y + 92, LABEL_WIDTH, LABEL_HEIGHT, WHITE_BRUSH);
     const std::string label = gridLabel(name);
     SelectedObject font(dc, fileBrowserFont(BROWSER_FONT_GRID));
     const int oldMode = SetBkMode(dc, TRANSPARENT);
@@ -190,7 +195,7 @@ void paintSheets(HDC dc, const GridGeometry& geometry)
     for (int row = 0; row < geometry.rows; ++row) {
         for (int column = 0; column < geometry.columns; ++column) {
             const POINT cell = cellOrigin(column, row);
-            drawBitmap(dc, memory, sheet.get(), cell.x, cell.y, CELL_PITCH, CELL_PITCH);
+            drawBitmap(dc, memory, sheet.get(), cell.x, cell.y, CELL_PITCH, CELL_PITCH, GRAY_BRUSH);
         }
     }
     DeleteDC(memory);
