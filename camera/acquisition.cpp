@@ -43,11 +43,16 @@ uint16_t acquireNext(HGLOBAL* bitmap)
     return code;
 }
 
-void holdCurrentBitmap(HGLOBAL bitmap)
+bool holdCurrentBitmap(HGLOBAL bitmap)
 {
     BYTE* data = static_cast<BYTE*>(GlobalLock(bitmap));
+    if (!data) {
+        GlobalFree(bitmap);
+        return false;
+    }
     g_source.currentBitmap = bitmap;
     const BITMAPINFOHEADER& header = g_source.imageHeader;
     const size_t stride = (static_cast<size_t>(header.biWidth) * 3 + 3) & ~size_t(3);
-    g_source.nextRow = data ? data + sizeof(BITMAPINFOHEADER) + (header.biHeight - 1) * stride : nullptr;
+    g_source.nextRow = data + sizeof(BITMAPINFOHEADER) + (header.biHeight - 1) * stride;
+    return true;
 }

@@ -302,8 +302,9 @@ bool acquireFirstFile()
         return false;
     }
     if (!bitmap) return false;
-    holdCurrentBitmap(bitmap);
-    return true;
+    if (holdCurrentBitmap(bitmap)) return true;
+    failWithReport("Insufficient memory.  ", ConditionCode::LowMemory);
+    return false;
 }
 
 // OK: the selected files of the shown kind become the pending transfers. For a memory
