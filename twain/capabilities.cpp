@@ -18,13 +18,14 @@ struct EnumerationDescriptor {
 
 enum class Shape { OneValue, Enumeration, Range, Array };
 
-// Which messages a capability answers; any other gives TWCC_BADCAP.
+// Which messages a capability answers; any other gives TWCC_BADCAP. The bits are TWAIN's own
+// TWQC_ flags, so MSG_QUERYSUPPORT reports exactly what the other messages do.
 enum : uint8_t {
-    ANSWERS_GET     = 1 << 0,
-    ANSWERS_CURRENT = 1 << 1,
-    ANSWERS_DEFAULT = 1 << 2,
-    ANSWERS_SET     = 1 << 3,
-    ANSWERS_RESET   = 1 << 4,
+    ANSWERS_GET     = TWQC_GET,
+    ANSWERS_CURRENT = TWQC_GETCURRENT,
+    ANSWERS_DEFAULT = TWQC_GETDEFAULT,
+    ANSWERS_SET     = TWQC_SET,
+    ANSWERS_RESET   = TWQC_RESET,
     ANSWERS_GETS    = ANSWERS_GET | ANSWERS_CURRENT | ANSWERS_DEFAULT,
     ANSWERS_ALL     = ANSWERS_GETS | ANSWERS_SET | ANSWERS_RESET,
 };
@@ -285,18 +286,25 @@ ReturnCode reset(const CapabilityDescriptor& d, TW_CAPABILITY* cap)
     return failQuietly(ConditionCode::BadCap);
 }
 
+// Applications of today ask this of every capability they show, whatever protocol the source speaks.
+ReturnCode querySupport(const CapabilityDescriptor& d, TW_CAPABILITY* cap)
+{
+    return handOver(cap, buildOneValue(TWTY_INT32, d.answers), TWON_ONEVALUE);
+}
+
 struct MessageRule {
     TW_UINT16 message;
-    uint8_t   answerBit;
+    uint8_t   answerBit;     // 0: answered for every supported capability
     bool      onlyWhenOpen;  // MSG_SET and MSG_RESET only before the source is enabled
 };
 
 const MessageRule MESSAGE_RULES[] = {
-    {MSG_GET,        ANSWERS_GET,     false},
-    {MSG_GETCURRENT, ANSWERS_CURRENT, false},
-    {MSG_GETDEFAULT, ANSWERS_DEFAULT, false},
-    {MSG_SET,        ANSWERS_SET,     true},
-    {MSG_RESET,      ANSWERS_RESET,   true},
+    {MSG_GET,          ANSWERS_GET,     false},
+    {MSG_GETCURRENT,   ANSWERS_CURRENT, false},
+    {MSG_GETDEFAULT,   ANSWERS_DEFAULT, false},
+    {MSG_SET,          ANSWERS_SET,     true},
+    {MSG_RESET,        ANSWERS_RESET,   true},
+    {MSG_QUERYSUPPORT, 0,               false},
 };
 
 }  // namespace
@@ -315,14 +323,15 @@ ReturnCode capabilityOperation(const DispatchRecord& call)
 
     auto* cap = static_cast<TW_CAPABILITY*>(call.data);
     const CapabilityDescriptor* d = findCapability(cap->Cap);
-    if (!d || !(d->answers & rule->answerBit)) return failQuietly(ConditionCode::BadCap);
+    if (!d || (rule->answerBit && !(d->answers & rule->answerBit))) return failQuietly(ConditionCode::BadCap);
 
     switch (call.message) {
-    case MSG_GET:        return getFull(*d, cap);
-    case MSG_GETCURRENT: return getSingle(*d, cap, true);
-    case MSG_GETDEFAULT: return getSingle(*d, cap, false);
-    case MSG_SET:        return set(*d, cap);
-    default:             return reset(*d, cap);
+    case MSG_GET:          return getFull(*d, cap);
+    case MSG_GETCURRENT:   return getSingle(*d, cap, true);
+    case MSG_GETDEFAULT:   return getSingle(*d, cap, false);
+    case MSG_SET:          return set(*d, cap);
+    case MSG_QUERYSUPPORT: return querySupport(*d, cap);
+    default:               return reset(*d, cap);
     }
 }
 

@@ -51,25 +51,56 @@ ReturnCode closeSource()
     return ReturnCode::Success;
 }
 
+// A window kept from an earlier enable belongs to this enable's application window now.
+void adoptWindow(HWND window, HWND parent)
+{
+    if (GetWindow(window, GW_OWNER) != parent) SetWindowLongPtrA(window, GWLP_HWNDPARENT, LONG_PTR(parent));
+}
+
+// Shows again what the last MSG_DISABLEDS hid: the file browser when the user was in it, the
+// camera window otherwise.
+void showUserInterface()
+{
+    const bool browserBack = g_source.fileBrowserHidden && fileBrowserWindowExists();
+    if (browserBack) {
+        adoptWindow(g_source.fileBrowserWindow, g_source.parentWindow);
+        ShowWindow(g_source.fileBrowserWindow, SW_SHOW);
+    }
+    if (!browserBack || g_source.cameraWindowHidden) ShowWindow(g_source.cameraWindow, SW_SHOW);
+    SetFocus(browserBack ? g_source.fileBrowserWindow : g_source.cameraWindow);
+    g_source.cameraWindowHidden = false;
+    g_source.fileBrowserHidden = false;
+}
+
 ReturnCode enableSource(const TW_USERINTERFACE& ui)
 {
     if (g_source.state != STATE_OPEN) return failWithReport(ENABLE_FAILURE, ConditionCode::SeqError);
     g_source.parentWindow = static_cast<HWND>(ui.hParent);
-    // An earlier enable may have left its window (disable only hides it): never keep two.
-    destroyCameraWindow();
-    if (!createCameraWindow(g_source.parentWindow)) return failWithReport(ENABLE_FAILURE, ConditionCode::LowMemory);
-    ShowWindow(g_source.cameraWindow, SW_SHOW);
-    SetFocus(g_source.cameraWindow);
+    g_source.enablingThread = GetCurrentThreadId();
+    // An earlier enable's window, hidden by MSG_DISABLEDS, comes back as the user left it.
+    if (cameraWindowExists()) {
+        adoptWindow(g_source.cameraWindow, g_source.parentWindow);
+        SetWindowPos(g_source.cameraWindow, g_source.parentWindow ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    } else if (!createCameraWindow(g_source.parentWindow)) {
+        return failWithReport(ENABLE_FAILURE, ConditionCode::LowMemory);
+    }
+    showUserInterface();
     g_source.state = STATE_ENABLED;
     return ui.ShowUI ? ReturnCode::Success : ReturnCode::CheckStatus;
 }
 
-ReturnCode disableSource(const TW_USERINTERFACE& ui)
+// The source's windows go whatever ShowUI says: in state 400 TWAIN allows no user interface of
+// the source, and a close request from it would reach an application that no longer listens.
+ReturnCode disableSource()
 {
     if (!stateIsOneOf({STATE_ENABLED, STATE_XFER_READY}))
         return failWithReport(DISABLE_FAILURE, ConditionCode::SeqError);
+    g_source.cameraWindowHidden = cameraWindowExists() && IsWindowVisible(g_source.cameraWindow);
+    g_source.fileBrowserHidden = fileBrowserWindowExists() && IsWindowVisible(g_source.fileBrowserWindow);
     if (g_source.parentWindow && IsWindow(g_source.parentWindow)) SetFocus(g_source.parentWindow);
-    if (!ui.ShowUI && cameraWindowExists()) ShowWindow(g_source.cameraWindow, SW_HIDE);
+    if (g_source.cameraWindowHidden) ShowWindow(g_source.cameraWindow, SW_HIDE);
+    if (g_source.fileBrowserHidden) ShowWindow(g_source.fileBrowserWindow, SW_HIDE);
     g_source.state = STATE_OPEN;
     return ReturnCode::Success;
 }
@@ -122,7 +153,7 @@ ReturnCode userInterfaceOperation(const DispatchRecord& call)
     const auto& ui = *static_cast<const TW_USERINTERFACE*>(call.data);
     switch (call.message) {
     case MSG_ENABLEDS:  return enableSource(ui);
-    case MSG_DISABLEDS: return disableSource(ui);
+    case MSG_DISABLEDS: return disableSource();
     default:            return failWithReport(USERINTERFACE_FAILURE, ConditionCode::BadProtocol);
     }
 }

@@ -44,6 +44,32 @@ const TableEntry IMAGE_TABLE[] = {
     {0, nullptr},
 };
 
+// Messages that TWAIN added after 1.6 for data types this source knows. Applications and source
+// managers of today send them to every source, 1.x ones included, and take a quiet
+// TWCC_BADPROTOCOL as "not supported"; the 1.6 handlers would show a box for each.
+struct LaterMessage {
+    TW_UINT16 dataType;
+    TW_UINT16 message;
+};
+
+const LaterMessage LATER_MESSAGES[] = {
+    {DAT_CAPABILITY,    MSG_GETHELP},
+    {DAT_CAPABILITY,    MSG_GETLABEL},
+    {DAT_CAPABILITY,    MSG_GETLABELENUM},
+    {DAT_CAPABILITY,    MSG_SETCONSTRAINT},
+    {DAT_CAPABILITY,    MSG_RESETALL},
+    {DAT_USERINTERFACE, MSG_ENABLEDSUIONLY},
+    {DAT_PENDINGXFERS,  MSG_STOPFEEDER},
+};
+
+bool isLaterMessage(const DispatchRecord& call)
+{
+    if (call.dataGroup != DG_CONTROL) return false;
+    for (const LaterMessage& later : LATER_MESSAGES)
+        if (later.dataType == call.dataType && later.message == call.message) return true;
+    return false;
+}
+
 // Every supported operation reads or writes its data, except closing the source.
 bool needsData(const TableEntry& entry, TW_UINT16 message)
 {
@@ -81,7 +107,7 @@ ReturnCode dispatch(const DispatchRecord& call)
     const TableEntry* table = nullptr;
     if (call.dataGroup == DG_CONTROL) table = CONTROL_TABLE;
     else if (call.dataGroup == DG_IMAGE) table = IMAGE_TABLE;
-    if (!table) return failQuietly(ConditionCode::BadProtocol);
+    if (!table || isLaterMessage(call)) return failQuietly(ConditionCode::BadProtocol);
 
     for (const TableEntry* entry = table; entry->handler; ++entry) {
         if (entry->dataType != call.dataType) continue;

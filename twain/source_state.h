@@ -46,6 +46,9 @@ struct SourceState {
     HWND             parentWindow;
     HWND             cameraWindow;
     HWND             fileBrowserWindow;
+    bool             cameraWindowHidden;   // hidden by MSG_DISABLEDS, shown again by the next MSG_ENABLEDS
+    bool             fileBrowserHidden;    // likewise
+    DWORD            enablingThread;       // woken after notifications when there is no parent window
     char             savedDirectory[SAVED_DIRECTORY_SIZE];
     FileKind         fileKind;
 };

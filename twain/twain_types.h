@@ -211,6 +211,10 @@ enum : TW_UINT16 {
     MSG_SET            = 0x0006,
     MSG_RESET          = 0x0007,
     MSG_QUERYSUPPORT   = 0x0008,
+    MSG_GETHELP        = 0x0009,  // MSG_GETHELP to MSG_SETCONSTRAINT: capability messages of TWAIN 2
+    MSG_GETLABEL       = 0x000A,
+    MSG_GETLABELENUM   = 0x000B,
+    MSG_SETCONSTRAINT  = 0x000C,
     MSG_XFERREADY      = 0x0101,
     MSG_CLOSEDSREQ     = 0x0102,
     MSG_CLOSEDSOK      = 0x0103,
@@ -224,6 +228,13 @@ enum : TW_UINT16 {
     MSG_ENABLEDSUIONLY = 0x0503,
     MSG_PROCESSEVENT   = 0x0601,
     MSG_ENDXFER        = 0x0701,
+    MSG_STOPFEEDER     = 0x0702,
+    MSG_RESETALL       = 0x0A01,
+};
+
+// What MSG_QUERYSUPPORT reports: the capability messages a source answers.
+enum : TW_UINT32 {
+    TWQC_GET = 0x0001, TWQC_SET = 0x0002, TWQC_GETDEFAULT = 0x0004, TWQC_GETCURRENT = 0x0008, TWQC_RESET = 0x0010,
 };
 
 // Return codes and condition codes are different types so that one cannot be passed as the other.

@@ -101,6 +101,43 @@ TEST_F(NotificationTest, TheManagersAnswerChangesNothing)
     EXPECT_EQ(STATE_ENABLED, g_source.state);
 }
 
+// Takes every message from this thread's queue, dispatching it as a message loop would, and
+// counts the WM_NULLs addressed to `window` (null: to the thread itself).
+int wakeUpsFor(HWND window)
+{
+    int count = 0;
+    MSG msg;
+    for (int i = 0; i < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        if (msg.message == WM_NULL && msg.hwnd == window)
+            ++count;
+        DispatchMessageA(&msg);
+    }
+    return count;
+}
+
+// An application that waits in GetMessage hears of a notification only when something turns its
+// loop: after each one, its window from MSG_ENABLEDS (or, without one, its thread) gets a WM_NULL.
+TEST_F(NotificationTest, EachNotificationWakesTheApplicationsMessageLoop)
+{
+    HWND appWindow = CreateWindowA("STATIC", "app", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr, nullptr,
+                                   nullptr);
+    ASSERT_NE(nullptr, appWindow);
+    for (HWND parent : {appWindow, HWND(nullptr)}) {
+        SCOPED_TRACE(parent ? "application window" : "no window");
+        TW_USERINTERFACE ui{TRUE, FALSE, parent};
+        ASSERT_EQ(TWRC_SUCCESS, DS_Entry(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui));
+        wakeUpsFor(parent);
+        for (const Notification& n : kNotifications) {
+            SCOPED_TRACE(n.name);
+            n.send();
+            EXPECT_EQ(1, wakeUpsFor(parent));
+        }
+        ASSERT_EQ(TWRC_SUCCESS, DS_Entry(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
+    }
+    EXPECT_EQ(4u, dsm.callCount());
+    DestroyWindow(appWindow);
+}
+
 // The source holds the manager's library only for the moment of each notification: once the test
 // gives up its own reference, nothing keeps the library loaded, and every notification loads it
 // afresh and frees it again.

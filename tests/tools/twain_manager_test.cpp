@@ -234,13 +234,16 @@ protected:
     }
 
     // Runs the application's message loop, every message through MSG_PROCESSEVENT, until the
-    // manager hands over `wanted` or the time is up; returns whether it came.
-    bool waitForSourceMessage(TW_UINT16 wanted, DWORD timeoutMs)
+    // manager hands over `wanted` or the time is up; returns whether it came. `taken` collects
+    // every message the loop took from the queue.
+    bool waitForSourceMessage(TW_UINT16 wanted, DWORD timeoutMs, std::vector<MSG>* taken = nullptr)
     {
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < timeoutMs) {
             MSG msg;
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (taken)
+                    taken->push_back(msg);
                 TW_EVENT event{&msg, MSG_NULL};
                 if (dsm(&app, &source, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event) == TWRC_DSEVENT) {
                     if (event.TWMessage == wanted)
@@ -368,6 +371,7 @@ TEST_F(ManagerTest, EnableShowsTheCameraWindowAndCloseRemovesIt)
 
     ASSERT_EQ(TWRC_SUCCESS, toSource(DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
     enabled = false;
+    EXPECT_FALSE(IsWindowVisible(camera)) << "ShowUI TRUE, yet no source window may stay up in state 4";
     ASSERT_EQ(TWRC_SUCCESS, toManager(DAT_IDENTITY, MSG_CLOSEDS, &source));
     sourceOpen = false;
     EXPECT_FALSE(IsWindow(camera));
@@ -406,6 +410,35 @@ TEST_F(ManagerTest, ClosingTheCameraWindowAsksTheApplicationToCloseTheSource)
     enabled = false;
     EXPECT_EQ(TWRC_SUCCESS, toManager(DAT_IDENTITY, MSG_CLOSEDS, &source));
     sourceOpen = false;
+}
+
+// The close request also reaches an application that sleeps in GetMessage: the source posts a
+// WM_NULL to the window given at MSG_ENABLEDS, or to the enabling thread when there was none.
+TEST_F(ManagerTest, TheCloseRequestWakesTheApplicationsMessageLoop)
+{
+    openSource();
+    for (HWND parent : {window, HWND(nullptr)}) {
+        SCOPED_TRACE(parent ? "application window" : "no window");
+        ASSERT_NE(TWRC_FAILURE, enable(true, parent));
+        HWND camera = findCameraWindow();
+        ASSERT_NE(nullptr, camera);
+
+        PostMessageA(camera, WM_SYSCOMMAND, SC_CLOSE, 0);
+        std::vector<MSG> taken;
+        EXPECT_TRUE(waitForSourceMessage(MSG_CLOSEDSREQ, 5000, &taken)) << "no MSG_CLOSEDSREQ within 5 s";
+        MSG rest;  // the loop stopped at the request; the wake-up may still wait behind it
+        while (taken.size() < 1000 && PeekMessageA(&rest, nullptr, 0, 0, PM_REMOVE)) {
+            taken.push_back(rest);
+            DispatchMessageA(&rest);
+        }
+        int wakeUps = 0;
+        for (const MSG& msg : taken)
+            wakeUps += msg.message == WM_NULL && msg.hwnd == parent;
+        EXPECT_EQ(1, wakeUps);
+
+        ASSERT_EQ(TWRC_SUCCESS, toSource(DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
+        enabled = false;
+    }
 }
 
 }  // namespace

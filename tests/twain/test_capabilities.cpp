@@ -260,6 +260,54 @@ TEST_F(Capabilities, WhatCannotBeNegotiatedIsABadCapWithoutABox)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+// MSG_QUERYSUPPORT must say exactly what the other five messages do: each flag is checked
+// against the message itself, which fails with TWCC_BADCAP exactly when its flag is missing.
+TEST_F(Capabilities, QuerySupportNamesExactlyTheMessagesEachCapabilityAnswers)
+{
+    constexpr TW_UINT32 GETS = TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT;
+    constexpr TW_UINT32 ALL = GETS | TWQC_SET | TWQC_RESET;
+    const struct {
+        TW_UINT16 cap;
+        TW_UINT32 flags;
+    } table[] = {
+        {CAP_XFERCOUNT, ALL},        {ICAP_COMPRESSION, GETS},          {ICAP_PIXELTYPE, ALL},
+        {ICAP_UNITS, ALL},           {ICAP_XFERMECH, ALL},              {CAP_SUPPORTEDCAPS, TWQC_GET},
+        {CAP_UICONTROLLABLE, TWQC_GET}, {ICAP_PHYSICALWIDTH, GETS},     {ICAP_PHYSICALHEIGHT, GETS},
+        {ICAP_XRESOLUTION, GETS | TWQC_RESET}, {ICAP_YRESOLUTION, GETS | TWQC_RESET},
+        {ICAP_BITORDER, ALL},        {ICAP_PIXELFLAVOR, GETS},          {ICAP_PLANARCHUNKY, GETS},
+        {ICAP_BITDEPTH, ALL},
+    };
+    const struct {
+        TW_UINT16 message;
+        TW_UINT32 flag;
+    } messages[] = {
+        {MSG_GET, TWQC_GET}, {MSG_GETCURRENT, TWQC_GETCURRENT}, {MSG_GETDEFAULT, TWQC_GETDEFAULT},
+        {MSG_SET, TWQC_SET}, {MSG_RESET, TWQC_RESET},
+    };
+    MessageBoxRecorder boxes;
+    for (const auto& row : table) {
+        SCOPED_TRACE(::testing::Message() << std::hex << row.cap);
+        TW_UINT16 conType = 0;
+        EXPECT_EQ(oneValue(TWTY_INT32, row.flags), ask(MSG_QUERYSUPPORT, row.cap, &conType));
+        EXPECT_EQ(TWON_ONEVALUE, conType);
+        for (const auto& m : messages) {
+            // MSG_SET without a container: a capability that takes values refuses it as a bad value.
+            TW_CAPABILITY capability = {row.cap, TWON_ONEVALUE, nullptr};
+            const TW_UINT16 rc = session.control(DAT_CAPABILITY, m.message, &capability);
+            if (capability.hContainer) GlobalFree(capability.hContainer);
+            const bool badCap = rc != TWRC_SUCCESS && session.conditionCode() == TWCC_BADCAP;
+            EXPECT_EQ((row.flags & m.flag) != 0, !badCap) << "message " << m.message;
+        }
+    }
+    static_assert(sizeof table / sizeof table[0] == 15, "every supported capability");
+    // The query is allowed wherever MSG_GET is, and knows nothing of other capabilities.
+    ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
+    EXPECT_EQ(oneValue(TWTY_INT32, TWQC_GET), ask(MSG_QUERYSUPPORT, CAP_SUPPORTEDCAPS));
+    EXPECT_EQ(TWCC_BADCAP, failureOf(MSG_QUERYSUPPORT, CAP_INDICATORS));
+    EXPECT_TRUE(boxes.boxes().empty());
+    ASSERT_EQ(TWRC_SUCCESS, session.disable());
+}
+
 TEST_F(Capabilities, StatesAndUnknownMessagesAreReportedInABox)
 {
     ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
@@ -269,7 +317,7 @@ TEST_F(Capabilities, StatesAndUnknownMessagesAreReportedInABox)
     EXPECT_EQ(TWCC_SEQERROR, failureOf(MSG_RESET, ICAP_UNITS));
     // Queries still work while enabled.
     EXPECT_EQ(oneValue(TWTY_UINT16, TWSX_NATIVE), ask(MSG_GETCURRENT, ICAP_XFERMECH));
-    EXPECT_EQ(TWCC_BADPROTOCOL, failureOf(MSG_QUERYSUPPORT, ICAP_XFERMECH));
+    EXPECT_EQ(TWCC_BADPROTOCOL, failureOf(MSG_GETFIRST, ICAP_XFERMECH));
 
     ASSERT_EQ(3u, boxes.boxes().size());
     EXPECT_EQ("Twain error.\nGeneral failure in DAT_CAPS.  DG DAT MSG is out of expected sequence.(b)",

@@ -114,22 +114,57 @@ TEST_F(SourceTest, EnableWithAParentIsOwnedAndNotTopMost)
     DestroyWindow(app);
 }
 
-TEST_F(SourceTest, DisableHidesOnlyWhenShowUIIsFalse)
+TEST_F(SourceTest, DisableTakesTheUserInterfaceDownWhateverShowUISays)
 {
+    HWND app = CreateWindowA("STATIC", "app", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
+                             nullptr, nullptr);
     ASSERT_EQ(TWRC_SUCCESS, session.open());
     MessageBoxRecorder boxes;
     EXPECT_EQ(TWRC_FAILURE, session.disable());
     EXPECT_EQ(TWCC_SEQERROR, session.conditionCode());
     EXPECT_EQ(twainText("General failure in MSG_DISABLEDS.  ", SEQUENCE, "(b)"), boxes.boxes().at(0).text);
 
-    ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
-    ASSERT_EQ(TWRC_SUCCESS, session.disable(true));
-    EXPECT_EQ(STATE_OPEN, g_source.state);
-    EXPECT_TRUE(IsWindowVisible(g_source.cameraWindow));
+    for (bool showUI : {true, false}) {
+        SCOPED_TRACE(showUI);
+        ASSERT_EQ(showUI ? TWRC_SUCCESS : TWRC_CHECKSTATUS, session.enable(showUI, app));
+        HWND camera = g_source.cameraWindow;
+        ASSERT_TRUE(IsWindowVisible(camera));
+        ASSERT_EQ(TWRC_SUCCESS, session.disable(showUI));
+        EXPECT_EQ(STATE_OPEN, g_source.state);
+        EXPECT_FALSE(IsWindowVisible(camera));
+        EXPECT_EQ(app, GetFocus());
 
-    ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
-    ASSERT_EQ(TWRC_SUCCESS, session.disable(false));
+        // The next enable brings the same window back, as the user left it.
+        ASSERT_EQ(TWRC_SUCCESS, session.enable(true, app));
+        EXPECT_EQ(camera, g_source.cameraWindow);
+        EXPECT_TRUE(IsWindowVisible(camera));
+        EXPECT_EQ(camera, GetFocus());
+        ASSERT_EQ(TWRC_SUCCESS, session.disable());
+    }
+    // While the user picks files the browser is up and the camera window hidden: disable hides the
+    // browser, and the next enable returns to it, not to the camera window.
+    ASSERT_EQ(TWRC_SUCCESS, session.enable(true, app));
+    HWND browser = CreateWindowA("FILEMAINWINDOW", "MELVO DIGITAL CAMERA", WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, 608, 448, app, nullptr, g_source.moduleInstance, nullptr);
+    g_source.fileBrowserWindow = browser;
+    ShowWindow(browser, SW_SHOWNORMAL);
+    ShowWindow(g_source.cameraWindow, SW_HIDE);
+    ASSERT_EQ(TWRC_SUCCESS, session.disable());
+    EXPECT_FALSE(IsWindowVisible(browser));
+    ASSERT_EQ(TWRC_SUCCESS, session.enable(true, app));
+    EXPECT_TRUE(IsWindowVisible(browser));
     EXPECT_FALSE(IsWindowVisible(g_source.cameraWindow));
+    EXPECT_EQ(browser, GetFocus());
+    ASSERT_EQ(TWRC_SUCCESS, session.disable());
+
+    // Enabled again without an application window, the kept window is nobody's and stays on top.
+    ASSERT_EQ(TWRC_SUCCESS, session.enable(true, nullptr));
+    EXPECT_EQ(nullptr, GetWindow(g_source.cameraWindow, GW_OWNER));
+    EXPECT_TRUE(GetWindowLongA(g_source.cameraWindow, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(1u, boxes.boxes().size());
+    ASSERT_EQ(TWRC_SUCCESS, session.close());
+    EXPECT_FALSE(IsWindow(browser));
+    DestroyWindow(app);
 }
 
 TEST_F(SourceTest, ThereIsNeverMoreThanOneCameraWindowAndNoneOutlivesClose)

@@ -63,6 +63,35 @@ TEST_F(SourceTest, UnsupportedTripletsFailWithBadProtocolAndNoBox)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+// Messages TWAIN added after 1.6 are refused quietly; a 1.6 message the source does not answer
+// keeps its box.
+TEST_F(SourceTest, LaterMessagesFailQuietlyAndOldOnesKeepTheirBox)
+{
+    const struct {
+        TW_UINT16 dat;
+        TW_UINT16 msg;
+        bool      box;
+    } cases[] = {
+        {DAT_CAPABILITY, MSG_GETHELP, false},          {DAT_CAPABILITY, MSG_GETLABEL, false},
+        {DAT_CAPABILITY, MSG_GETLABELENUM, false},     {DAT_CAPABILITY, MSG_SETCONSTRAINT, false},
+        {DAT_CAPABILITY, MSG_RESETALL, false},         {DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, false},
+        {DAT_PENDINGXFERS, MSG_STOPFEEDER, false},     {DAT_CAPABILITY, MSG_GETFIRST, true},
+        {DAT_USERINTERFACE, MSG_USERSELECT, true},     {DAT_PENDINGXFERS, MSG_SET, true},
+    };
+    ASSERT_EQ(TWRC_SUCCESS, session.open());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.dat << "/" << std::hex << c.msg);
+        MessageBoxRecorder boxes;
+        TW_UINT32 data[8] = {ICAP_XFERMECH, 0, 0, 0, 0, 0, 0, 0};
+        EXPECT_EQ(TWRC_FAILURE, session.control(c.dat, c.msg, data));
+        EXPECT_EQ(TWCC_BADPROTOCOL, session.conditionCode());
+        EXPECT_EQ(c.box ? 1u : 0u, boxes.boxes().size());
+    }
+    // MSG_ENABLEDSUIONLY changed nothing: no window, still open.
+    EXPECT_EQ(STATE_OPEN, g_source.state);
+    EXPECT_EQ(nullptr, g_source.cameraWindow);
+}
+
 TEST_F(SourceTest, ConditionCodeLivesUntilTheNextCallOrStatus)
 {
     ASSERT_EQ(TWRC_SUCCESS, session.open());
