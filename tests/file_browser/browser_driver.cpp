@@ -104,18 +104,21 @@ void BrowserDriver::doubleClickEntry(int index)
 
 void BrowserDriver::chooseFileType(int index)
 {
-    HWND box = control(IDC_FILETYPE);
-    while (SendMessageA(box, CB_GETCURSEL, 0, 0) < index) send(box, WM_KEYDOWN, VK_DOWN, 0);
-    while (SendMessageA(box, CB_GETCURSEL, 0, 0) > index) send(box, WM_KEYDOWN, VK_UP, 0);
-    repaint();
+    choose(control(IDC_FILETYPE), index);
 }
 
 void BrowserDriver::chooseDrive(int index)
 {
-    HWND box = control(IDC_DRIVE);
-    const LRESULT from = SendMessageA(box, CB_GETCURSEL, 0, 0);
-    for (LRESULT at = from; at < index; ++at) send(box, WM_KEYDOWN, VK_DOWN, 0);
-    for (LRESULT at = from; at > index; --at) send(box, WM_KEYDOWN, VK_UP, 0);
+    choose(control(IDC_DRIVE), index);
+}
+
+void BrowserDriver::choose(HWND box, int index)
+{
+    for (int step = 0; step < 32; ++step) {
+        const LRESULT at = SendMessageA(box, CB_GETCURSEL, 0, 0);
+        if (at == index) break;
+        send(box, WM_KEYDOWN, at < index ? VK_DOWN : VK_UP, 0);
+    }
     repaint();
 }
 

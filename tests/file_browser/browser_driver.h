@@ -45,6 +45,7 @@ public:
     bool marked(int position) const;
 
 private:
+    void choose(HWND box, int index);
     COLORREF screenPixel(POINT client) const;
     void send(HWND target, UINT message, WPARAM wParam, LPARAM lParam);
 

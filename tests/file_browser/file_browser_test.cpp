@@ -147,6 +147,16 @@ TEST_F(FileBrowser, EntersSubdirectoriesPathEntriesAndTheDriveRoot)
     EXPECT_EQ(root, currentDirectory());
     EXPECT_EQ(1, pathDepth());
     EXPECT_EQ(root.substr(0, 2), browser.directoryEntries().front());
+
+    // Another drive from the drive box, by the keyboard: its directory is listed.
+    HWND drives = browser.control(IDC_DRIVE);
+    const int c = static_cast<int>(SendMessageA(drives, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>("C:\\")));
+    ASSERT_GE(c, 0);
+    browser.chooseDrive(c);
+    EXPECT_EQ("C:\\", savedDirectory());
+    const Names entries = browser.directoryEntries();
+    EXPECT_EQ("C:", entries.front());
+    EXPECT_NE(entries.end(), std::find(entries.begin(), entries.end(), "WINDOWS"));
 }
 
 TEST_F(FileBrowser, ScansTheFilesThatTheirChecksAcceptIntoNameOrderPerKind)
