@@ -19,6 +19,24 @@
 #define IDC_PROCESSING      1006
 
 // ---- Camera window ----
+// Left column, kept for the window's life (CANCEL is IDCANCEL, 2).
+#define IDC_CAMERA          2001  // camera-link button
+#define IDC_DISK            2002  // file-browser button
+// Option page: the three settings combo boxes.
+#define IDC_MODEL           2005
+#define IDC_PORT            2006
+#define IDC_SPEED           2007
+// Camera page.
+#define IDC_SELECT          2008
+#define IDC_SELECTALL       2009
+#define IDC_CANCELALL       2010
+#define IDC_PREV            2011
+#define IDC_NEXT            2012
+#define IDC_OK              2013
+#define IDC_NUMBER          2014  // current picture number
+#define IDC_TOTAL           2015  // picture count
+#define IDC_CARD            2016  // memory card radio
+#define IDC_MEMORY          2017  // internal memory radio
 
 // ---- File browser window ----
 #define IDC_DRIVE           1151

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # The main job: builds the data source and the project's TWAIN application, installs the source
-# where Wine's TWAIN source manager finds it, and runs `twacquire --auto` against it through the
-# manager, on the user's display when there is one and on a private Xvfb otherwise. Says in plain
-# words what happened; exits non-zero when anything failed.
+# where Wine's TWAIN source manager finds it, puts a simulated LX-3 camera with three pictures on
+# COM1, and runs `twacquire --auto --pick-camera-pictures` against the source through the manager,
+# on the user's display when there is one and on a private Xvfb otherwise. twacquire plays the
+# user at the source's camera window by window messages only (BM_CLICK on its buttons, a chosen
+# entry and CBN_CLOSEUP on its settings boxes): it connects the camera, steps through the
+# pictures, selects them, presses OK and says what the window showed at each step; then it
+# closes the window as a user would. Captures of the window land in <build>/demo-screens.
+# Says in plain words what happened; exits non-zero when anything failed.
 #
 #   bash scripts/demo.sh                    build into build/ and run
 #   DEMO_BUILD=build-x bash scripts/demo.sh use an existing Windows build, skip bootstrap and build
@@ -56,6 +61,17 @@ for library in VX1CM32 VX2CM32 VX3CM32 VXK4X32 VXXIF32; do
 done
 say "installed LX3TWS32.ds as C:\\windows\\twain_32\\sane.ds and the maker's five libraries in C:\\windows"
 
+# The camera: a simulated LX-3 on COM1 (docs/simulated-cameras.md) holding three sample pictures.
+cameras=$build/demo-cameras
+samples=$build/samples
+python3 -B tools/camsim/make_camera.py --family 3 --port 1 --root "$cameras" --replace \
+  "$samples/exif_o1.jpg" "$samples/jfif_640x480.jpg" "$samples/exif_o3.jpg" >/dev/null ||
+  fail "could not build the simulated camera (are the samples in $samples built?)"
+export CAMSIM_ROOT="Z:$cameras"
+say "a simulated LX-3 camera with three pictures waits on COM1 ($cameras/COM1)"
+screens=$build/demo-screens
+rm -rf "$screens" && mkdir -p "$screens"
+
 if [ -n "${DISPLAY:-}" ] && [ -z "${USE_XVFB:-}" ] && xdpyinfo >/dev/null 2>&1; then
   say "the windows appear on your display $DISPLAY"
   hold=4000
@@ -67,7 +83,7 @@ fi
 if [ $# -gt 0 ]; then
   options=("$@")
 else
-  options=(--auto --hold "$hold" --close-window)
+  options=(--auto --pick-camera-pictures --screenshots "Z:$screens" --hold "$hold" --close-window)
 fi
 say "running: twacquire ${options[*]}"
 echo
@@ -80,9 +96,17 @@ echo
 case $status in
   0) if [ $# -eq 0 ]; then
        say "twacquire opened Wine's TWAIN source manager, found \"MELVO DIGITAL CAMERA WIN32\", read its"
-       say "identity and capabilities, showed its camera window, closed the window as a user would,"
-       say "heard the source ask to be closed, and closed the source and the manager again."
+       say "identity and capabilities and enabled it. In the source's camera window it connected the"
+       say "LX-3 camera, stepped through its three pictures, selected them and pressed OK, and heard"
+       say "MSG_XFERREADY with the pending pictures; then it closed the window as a user would, heard"
+       say "the source ask to be closed, and closed the source and the manager again."
+       say "the camera received these calls ($cameras/COM1/calls.log):"
+       tr -d '\r' <"$cameras/COM1/calls.log" | sed 's/^/    /'
      fi
+     if command -v convert >/dev/null; then
+       for bmp in "$screens"/*.bmp; do [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; done
+     fi
+     say "captures of the camera window: $(ls "$screens" | tr '\n' ' ')in $screens"
      say "DONE: everything worked." ;;
   2) fail "twacquire could not use the TWAIN source manager (exit code 2)" ;;
   3) fail "the manager does not list the source: it did not load (exit code 3)" ;;

@@ -1,6 +1,8 @@
 #include "control_operations.h"
 
 #include "capabilities.h"
+#include "../camera/camera_connection.h"
+#include "../camera/camera_position.h"
 #include "../camera_window/camera_window.h"
 #include "../file_browser/file_browser_window.h"
 
@@ -46,6 +48,10 @@ ReturnCode closeSource()
     g_source.appIdentity.Id = 0;
     destroyCameraWindow();
     destroyFileBrowserWindow();
+    if (g_camera.connected) {
+        cameraClose();
+        g_camera.connected = false;
+    }
     releaseCurrentBitmap();
     g_source.state = STATE_DSM_OPEN;
     return ReturnCode::Success;
@@ -186,7 +192,12 @@ ReturnCode pendingTransfersOperation(const DispatchRecord& call)
         return ReturnCode::Success;
     case MSG_ENDXFER: {
         int16_t remaining = static_cast<int16_t>(g_source.pendingCount - 1);
-        if (remaining <= 0) remaining = 0;
+        if (remaining <= 0) {
+            // The camera's pictures may have changed under the transfers: show where it stands.
+            // Without an open link there is nothing to ask.
+            if (g_source.transferOrigin == ORIGIN_CAMERA_WINDOW && g_camera.connected) cameraResync();
+            remaining = 0;
+        }
         pending->Count = static_cast<TW_UINT16>(remaining);
         g_source.pendingCount = remaining;
         return ReturnCode::Success;

@@ -192,6 +192,8 @@ std::string camsimFolder(int32_t port) {
 
 uint16_t camsimOpen(SimCamera& cam, int32_t port, int32_t bitsPerSecond) {
     camsimClose(cam);
+    // An open that finds no camera must not be logged into the last camera's folder.
+    cam.folder.clear();
     if (port < 1 || port > 99) return CAMSIM_ERR_BAD_ARGUMENT;
     std::string folder = camsimFolder(port);
     if (!isDirectory(folder)) return CAMSIM_ERR_NO_CAMERA;

@@ -5,9 +5,11 @@
 // through MSG_PROCESSEVENT while the source is enabled, and closes everything again.
 //
 //   twacquire [--auto] [--source "<product name>"] [--hold <ms>] [--close-window] [--list]
+//             [--pick-camera-pictures] [--screenshots <folder>]
 //
 // Exit codes: 0 all went well, 1 bad command line, 2 no source manager, 3 source not found,
 // 4 a TWAIN operation failed.
+#include "camera_clicks.h"
 #include "capability_text.h"
 #include "twain/twain_types.h"
 
@@ -31,6 +33,8 @@ struct Options {
     bool        autoMode = false;
     bool        listOnly = false;
     bool        closeWindow = false;  // close the source's window as a user would, expect MSG_CLOSEDSREQ
+    bool        pickCamera = false;   // click through the MELVO camera window as a user would
+    std::string screenshots;          // folder for captures of the camera window's steps
     std::string source = kDefaultSource;
     DWORD       holdMs = kDefaultHoldMs;
 };
@@ -82,6 +86,10 @@ void usage()
     say("  --close-window  with --auto: close the source's window as a user would and expect the");
     say("                  source to ask to be closed (MSG_CLOSEDSREQ)");
     say("  --list          only list the sources the manager knows");
+    say("  --pick-camera-pictures  with --auto: in the MELVO source's camera window, connect the LX-3");
+    say("                  camera on COM1, step through its pictures, select them all and press OK,");
+    say("                  all by window messages, saying what the window shows at each step");
+    say("  --screenshots DIR  with --pick-camera-pictures: save the window at its steps as BMP files");
 }
 
 bool parseOptions(int argc, char** argv, Options* options)
@@ -94,6 +102,10 @@ bool parseOptions(int argc, char** argv, Options* options)
             options->listOnly = true;
         } else if (arg == "--close-window") {
             options->closeWindow = true;
+        } else if (arg == "--pick-camera-pictures") {
+            options->pickCamera = true;
+        } else if (arg == "--screenshots" && i + 1 < argc) {
+            options->screenshots = argv[++i];
         } else if (arg == "--source" && i + 1 < argc) {
             options->source = argv[++i];
             if (options->source.empty() || options->source.size() >= sizeof(TW_STR32)) {
@@ -112,6 +124,10 @@ bool parseOptions(int argc, char** argv, Options* options)
             usage();
             return false;
         }
+    }
+    if (options->pickCamera && !options->autoMode) {
+        say("twacquire: --pick-camera-pictures goes with --auto");
+        return false;
     }
     if (options->closeWindow && !options->autoMode) {
         say("twacquire: --close-window goes with --auto (without it, close the window yourself)");
@@ -473,6 +489,28 @@ bool closeSourceWindowsAsUser(Session& s)
     return true;
 }
 
+// With --pick-camera-pictures: a user at the source's camera window, played by messages.
+bool pickCameraPictures(Session& s, const Options& options)
+{
+    HWND cameraWindow = nullptr;
+    for (HWND window : sourceWindows(s)) {
+        char className[32] = "";
+        GetClassNameA(window, className, sizeof className);
+        if (std::strcmp(className, "TWMAINWINDOW") == 0)
+            cameraWindow = window;
+    }
+    if (!cameraWindow) {
+        say("FAILED: the source shows no camera window (class TWMAINWINDOW).");
+        return false;
+    }
+    CameraClicks user;
+    user.window = cameraWindow;
+    user.pump = [&s](DWORD ms) { runMessageLoop(s, ms); };
+    user.say = [](const char* text) { say("%s", text); };
+    user.screenshotFolder = options.screenshots;
+    return pickAllCameraPictures(user);
+}
+
 // Unwinds whatever is open, in the order TWAIN requires: disable, close the source, close the manager.
 void endSession(Session& s)
 {
@@ -542,6 +580,8 @@ int runSession(Session& s, const Options& options)
         return EXIT_TWAIN_FAILED;
     describeSourceWindows(s);
 
+    if (options.pickCamera && !pickCameraPictures(s, options))
+        ++s.failures;
     if (options.autoMode) {
         const LoopEnd end = runMessageLoop(s, options.holdMs);
         if (end == LoopEnd::TimeUp && options.closeWindow)

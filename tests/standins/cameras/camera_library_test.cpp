@@ -232,6 +232,17 @@ TEST_F(CameraLibrary, OpenFailsWithoutFolderOrForAnotherFamily) {
     int32_t count = 0;
     uint16_t current = 0;
     EXPECT_EQ(CAMSIM_ERR_NOT_OPEN, vx1_camGetStatus(&count, &current)) << "a failed open leaves the line closed";
+
+    // Opens that find no camera are logged nowhere, also not into the last camera's folder.
+    for (int32_t emptyPort : {9, 0}) {
+        EXPECT_NE(0, openLx3(&lx3, emptyPort));
+        EXPECT_NE(0, openLx2(emptyPort));
+    }
+    for (int port : {2, 3})
+        for (const std::string& line : folders.log(port)) {
+            EXPECT_EQ(std::string::npos, line.find("port=9")) << line;
+            EXPECT_EQ(std::string::npos, line.find("port=0")) << line;
+        }
 }
 
 TEST_F(CameraLibrary, FolderBesideTheLibraryWhenNoRootIsSet) {

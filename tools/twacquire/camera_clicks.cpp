@@ -1,0 +1,177 @@
+#include "camera_clicks.h"
+
+#include "resources/resource_ids.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+const DWORD SETTLE_MS = 200;  // lets the source's notifications reach the application's loop
+const POINT CAMERA_TAB = {130, 27};
+
+std::string textOf(HWND control)
+{
+    char text[64] = "";
+    if (control) GetWindowTextA(control, text, sizeof text);
+    return text;
+}
+
+std::string chosenIn(HWND box)
+{
+    char text[64] = "";
+    const LRESULT index = SendMessageA(box, CB_GETCURSEL, 0, 0);
+    if (index >= 0 && SendMessageA(box, CB_GETLBTEXTLEN, index, 0) < static_cast<LRESULT>(sizeof text))
+        SendMessageA(box, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+class User {
+public:
+    explicit User(const CameraClicks& clicks) : c_(clicks) {}
+
+    HWND control(int id) const { return GetDlgItem(c_.window, id); }
+
+    void say(const std::string& text) const { c_.say(text.c_str()); }
+
+    std::string page() const
+    {
+        if (HWND model = control(IDC_MODEL))
+            return IsWindowEnabled(model) ? "option page (no camera connected)" : "option page (camera connected)";
+        if (HWND ok = control(IDC_OK))
+            return IsWindowEnabled(ok) ? "camera page (camera connected)" : "camera page (no camera connected)";
+        return "no page";
+    }
+
+    std::string number() const { return textOf(control(IDC_NUMBER)); }
+    std::string count() const { return textOf(control(IDC_TOTAL)); }
+
+    void click(int id, const char* what)
+    {
+        HWND button = control(id);
+        if (!button || !IsWindowEnabled(button)) {
+            say(std::string("FAILED: the button ") + what + " is not there to be clicked.");
+            ++failures;
+            return;
+        }
+        SendMessageA(button, BM_CLICK, 0, 0);
+        c_.pump(SETTLE_MS);
+    }
+
+    // Opens the box's list, picks the entry with this text and lets the list close up.
+    void choose(int id, const char* entry)
+    {
+        HWND box = control(id);
+        const LRESULT index = SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(entry));
+        if (!box || index < 0 || !IsWindowEnabled(box)) {
+            say(std::string("FAILED: \"") + entry + "\" cannot be chosen.");
+            ++failures;
+            return;
+        }
+        SendMessageA(box, CB_SHOWDROPDOWN, TRUE, 0);
+        SendMessageA(box, CB_SETCURSEL, index, 0);
+        SendMessageA(box, CB_SHOWDROPDOWN, FALSE, 0);
+        SendMessageA(c_.window, WM_COMMAND, MAKEWPARAM(id, CBN_CLOSEUP), reinterpret_cast<LPARAM>(box));
+        c_.pump(SETTLE_MS);
+    }
+
+    void expectPicture(const std::string& wantedNumber, const std::string& wantedCount)
+    {
+        if (number() == wantedNumber && count() == wantedCount) return;
+        say("FAILED: expected picture " + wantedNumber + " of " + wantedCount + ", the page shows " + number() +
+            " / " + count() + ".");
+        ++failures;
+    }
+
+    void screenshot(const char* name) const
+    {
+        if (c_.screenshotFolder.empty()) return;
+        const std::string path = c_.screenshotFolder + "\\" + name + ".bmp";
+        if (saveWindow(path)) say("  (screenshot " + path + ")");
+    }
+
+    int failures = 0;
+
+private:
+    // The whole window as the screen shows it, into a 24-bit BMP file.
+    bool saveWindow(const std::string& path) const
+    {
+        RECT outer;
+        if (!GetWindowRect(c_.window, &outer)) return false;
+        const int width = outer.right - outer.left, height = outer.bottom - outer.top;
+        const int rowBytes = (width * 3 + 3) & ~3;
+        BITMAPINFOHEADER header = {};
+        header.biSize = sizeof header;
+        header.biWidth = width;
+        header.biHeight = height;
+        header.biPlanes = 1;
+        header.biBitCount = 24;
+        std::vector<BYTE> pixels(static_cast<size_t>(rowBytes) * height);
+        HDC screen = GetWindowDC(c_.window);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        SelectObject(memory, old);
+        const bool read = GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
+                                    DIB_RGB_COLORS) == height;
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(c_.window, screen);
+        if (!read) return false;
+        BITMAPFILEHEADER file = {};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof header;
+        file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        if (!out) return false;
+        const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&header, sizeof header, 1, out) == 1 &&
+                             std::fwrite(pixels.data(), pixels.size(), 1, out) == 1;
+        return std::fclose(out) == 0 && written;
+    }
+
+    const CameraClicks& c_;
+};
+
+}  // namespace
+
+bool pickAllCameraPictures(const CameraClicks& clicks)
+{
+    User user(clicks);
+    user.say("The user sees the " + user.page() + ": camera \"" + chosenIn(user.control(IDC_MODEL)) + "\", port \"" +
+             chosenIn(user.control(IDC_PORT)) + "\", speed \"" + chosenIn(user.control(IDC_SPEED)) + "\".");
+    user.choose(IDC_MODEL, "LX-3 / MLX-300");
+    user.choose(IDC_PORT, "COM1");
+    user.choose(IDC_SPEED, "115200bps");
+    user.say("The user chooses \"LX-3 / MLX-300\", \"COM1\" and \"115200bps\".");
+    user.screenshot("option-page");
+
+    user.click(IDC_CAMERA, "camera link");
+    user.say("The user presses the camera-link button and sees the " + user.page() + ": picture " + user.number() +
+             " of " + user.count() + ".");
+    if (user.failures || user.page() != "camera page (camera connected)") {
+        user.say("FAILED: the camera did not connect.");
+        return false;
+    }
+    user.screenshot("camera-page");
+    const int count = std::atoi(user.count().c_str());
+
+    for (int step = 0; step < count; ++step) {
+        user.click(IDC_NEXT, ">>");
+        user.say("  >> : picture " + user.number() + " of " + user.count());
+    }
+    user.expectPicture("1", std::to_string(count));
+    // SELECT marks the picture shown and moves on to the next one.
+    for (int picture = 1; picture <= count; ++picture) {
+        const std::string marked = user.number();
+        user.click(IDC_SELECT, "SELECT");
+        user.say("  SELECT: picture " + marked + " selected; the page moves on to picture " + user.number() + " of " +
+                 user.count());
+    }
+    user.say("  selected: pictures 1 to " + std::to_string(count) + ", in this order");
+    user.screenshot("camera-page-selected");
+    user.say("The user presses OK.");
+    user.click(IDC_OK, "OK");
+    return user.failures == 0;
+}
