@@ -4,6 +4,7 @@
 #include "file_list.h"
 #include "thumbnail_grid.h"
 #include "../camera/acquisition.h"
+#include "../camera_window/shared_fonts.h"
 #include "../resources/resource_ids.h"
 #include "../camera/maker_common.h"
 #include "../twain/capabilities.h"
@@ -38,25 +39,22 @@ struct ControlSpec {
     const char* className;
     const char* text;
     DWORD style;
-    BrowserFont font;
-    bool hasFont;
+    HFONT (*font)();  // the camera window's font it borrows; none for the scroll bar
 };
 
 const ControlSpec CONTROLS[] = {
-    {&BrowserControls::ok, IDOK, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, BROWSER_FONT_CONTROL, true},
-    {&BrowserControls::cancel, IDCANCEL, "BUTTON", "CANCEL", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON,
-     BROWSER_FONT_CONTROL, true},
+    {&BrowserControls::ok, IDOK, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, controlFont},
+    {&BrowserControls::cancel, IDCANCEL, "BUTTON", "CANCEL", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, controlFont},
     {&BrowserControls::directoryList, IDC_DIRECTORY, "LISTBOX", "",
      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
          LBS_NOINTEGRALHEIGHT,
-     BROWSER_FONT_BROWSER, true},
+     browserFont},
     {&BrowserControls::driveBox, IDC_DRIVE, "COMBOBOX", "",
      WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | CBS_NOINTEGRALHEIGHT,
-     BROWSER_FONT_BROWSER, true},
+     browserFont},
     {&BrowserControls::fileTypeBox, IDC_FILETYPE, "COMBOBOX", "",
-     WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_HASSTRINGS | CBS_NOINTEGRALHEIGHT, BROWSER_FONT_BROWSER, true},
-    {&BrowserControls::scrollBar, IDC_FILESCROLL, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT,
-     BROWSER_FONT_CONTROL, false},
+     WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_HASSTRINGS | CBS_NOINTEGRALHEIGHT, browserFont},
+    {&BrowserControls::scrollBar, IDC_FILESCROLL, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT, nullptr},
 };
 
 // Where each control goes in a client area of width w and height h.
@@ -118,7 +116,7 @@ LRESULT onCreate(HWND window)
         g_controls.*spec.handle = control;
         if (!control) continue;
         ShowWindow(control, SW_SHOW);
-        if (spec.hasFont) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(fileBrowserFont(spec.font)), TRUE);
+        if (spec.font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(spec.font()), TRUE);
     }
     fillDriveBox(g_controls.driveBox);
     fillFileTypeBox(g_controls.fileTypeBox);
@@ -440,9 +438,4 @@ void destroyFileBrowserWindow()
     }
     g_source.fileBrowserWindow = nullptr;
     fileListRelease();
-}
-
-HFONT fileBrowserFont(BrowserFont font)
-{
-    return nullptr;
 }

@@ -25,8 +25,3 @@ bool fileBrowserWindowExists();
 // Destroys the file browser window if it still exists, forgets its handle and releases the
 // file list with its thumbnails: the source is closing and nothing can transfer them any more.
 void destroyFileBrowserWindow();
-
-// The three fonts the browser borrows from the camera window; 0 (the system font) while the
-// camera window has none.
-enum BrowserFont { BROWSER_FONT_CONTROL, BROWSER_FONT_GRID, BROWSER_FONT_BROWSER };
-HFONT fileBrowserFont(BrowserFont font);

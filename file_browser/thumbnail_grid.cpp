@@ -4,6 +4,7 @@
 #include "file_list.h"
 #include "file_browser_window.h"
 #include "../camera/image_decoding.h"
+#include "../camera_window/shared_fonts.h"
 #include "../resources/resource_ids.h"
 #include "../twain/scoped_handle.h"
 
@@ -181,7 +182,7 @@ void drawLabel(HDC dc, HDC memory, HGDIOBJ labelBitmap, POINT cell, const std::s
 {
     drawBitmap(dc, memory, labelBitmap, cell.x + 10, cell.y + 92, LABEL_WIDTH, LABEL_HEIGHT, WHITE_BRUSH);
     const std::string label = gridLabel(name);
-    SelectedObject font(dc, fileBrowserFont(BROWSER_FONT_GRID));
+    SelectedObject font(dc, gridFont());
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     TextOutA(dc, cell.x + 15, cell.y + 95, label.c_str(), static_cast<int>(label.size()));
     SetBkMode(dc, oldMode);

@@ -38,8 +38,15 @@ POINT entryPoint(HWND list, int index)
 BrowserDriver::BrowserDriver(const std::string& directory, HWND owner)
 {
     EXPECT_TRUE(SetCurrentDirectoryA(directory.c_str())) << directory;
-    EXPECT_TRUE(createFileBrowserWindow(owner));
+    // With an enabled source, through the camera window's file-browser button, as a user opens it.
+    HWND fileBrowserButton = g_source.cameraWindow ? GetDlgItem(g_source.cameraWindow, IDC_DISK) : nullptr;
+    if (fileBrowserButton) {
+        send(fileBrowserButton, BM_CLICK, 0, 0);
+    } else {
+        EXPECT_TRUE(createFileBrowserWindow(owner));
+    }
     window_ = g_source.fileBrowserWindow;
+    EXPECT_TRUE(IsWindow(window_));
     // Bottom right of the screen, above everything: the camera windows of tests running at the
     // same time open top left.
     SetWindowPos(window_, HWND_TOPMOST, 416, 320, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
