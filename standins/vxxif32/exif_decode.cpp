@@ -8,47 +8,81 @@
 
 namespace {
 
-// Share of the bar given to the decoder's reading; the rest covers turning rows upright.
-constexpr uint64_t DECODE_SHARE = 90;
-constexpr uint32_t PLACE_ROWS_PER_STEP = 64;
-
-bool reportRead(void* context, size_t consumed, size_t total) {
-    return static_cast<ProgressRun*>(context)->advance(uint64_t(consumed) * DECODE_SHARE, uint64_t(total) * 100);
-}
-
-// Frees the decoder's pixels on every way out.
-struct DecodedPixels {
-    DecodedPixels() : pixels{nullptr, 0, 0} {}
-    ~DecodedPixels() { jpegRelease(&pixels); }
-    DecodedPixels(const DecodedPixels&) = delete;
-    DecodedPixels& operator=(const DecodedPixels&) = delete;
-    JpegPixels pixels;
+// Puts the decoder's rows upright into their target as they arrive: the caller's bitmap block
+// for a whole picture, a buffer of its own for a thumbnail (allocator without a function).
+struct Placement {
+    uint32_t frameWidth, frameHeight;  // what parseJpeg read and bounded
+    int orientation;
+    uint32_t xPelsPerMeter, yPelsPerMeter;
+    BlockAllocator allocator;
+    ProgressRun* run;
+    std::vector<uint8_t> buffer;
+    PixelView upright{};
+    uint32_t storedWidth = 0, storedHeight = 0;
 };
 
-uint16_t decodeChecked(const uint8_t* data, size_t size, const JpegFacts& facts, JpegReadWatch watch,
-                       DecodedPixels* decoded) {
-    uint16_t rc = jpegDecode(data, size, watch, &decoded->pixels);
-    if (rc != IMG_OK) return rc;
+uint16_t beginPlacement(void* context, uint32_t frameWidth, uint32_t frameHeight, uint32_t width, uint32_t height) {
+    Placement* p = static_cast<Placement*>(context);
     // The decoder must agree with the frame header we bounded; anything else is a file that
     // means different things to different readers.
-    if (decoded->pixels.width != facts.width || decoded->pixels.height != facts.height) return IMG_ERR_CORRUPT;
+    if (frameWidth != p->frameWidth || frameHeight != p->frameHeight) return IMG_ERR_CORRUPT;
+    bool swap = orientationSwapsAxes(p->orientation);
+    uint32_t uprightWidth = swap ? height : width, uprightHeight = swap ? width : height;
+    p->storedWidth = width;
+    p->storedHeight = height;
+    if (!p->allocator.allocate) {
+        try {
+            p->buffer.assign(size_t(uprightWidth) * uprightHeight * 3, 0);
+        } catch (const std::bad_alloc&) {
+            return IMG_ERR_NO_MEMORY;
+        }
+        p->upright = rgbPixels(p->buffer.data(), uprightWidth, uprightHeight);
+        return IMG_OK;
+    }
+    uint8_t* block = p->allocator.allocate(p->allocator.context, dibBlockSize(uprightWidth, uprightHeight));
+    if (!block) return IMG_ERR_NO_MEMORY;
+    writeDibHeader(block, uprightWidth, uprightHeight, swap ? p->yPelsPerMeter : p->xPelsPerMeter,
+                   swap ? p->xPelsPerMeter : p->yPelsPerMeter);
+    p->upright = dibPixels(block);
     return IMG_OK;
 }
 
-uint16_t drawThumbnailBlock(const JpegPixels& stored, int orientation, BlockAllocator allocator) {
+void placeRows(void* context, uint32_t first, uint32_t count, const uint8_t* rgb) {
+    Placement* p = static_cast<Placement*>(context);
+    placeStoredRows(p->upright, p->storedWidth, p->storedHeight, p->orientation, first, count, rgb);
+}
+
+// A picture that needs no turn is decoded straight into its bitmap rows.
+uint8_t* bitmapRow(void* context, uint32_t row) {
+    Placement* p = static_cast<Placement*>(context);
+    if (normalOrientation(p->orientation) != 1 || !p->upright.bgr) return nullptr;
+    return p->upright.top + ptrdiff_t(row) * p->upright.rowStep;
+}
+
+bool reportProgress(void* context, uint64_t done, uint64_t total) {
+    return static_cast<Placement*>(context)->run->advance(done, total);
+}
+
+// One JPEG (the embedded thumbnail or the picture) decoded for a thumbnail into `p`'s buffer,
+// upright, at the smallest DCT scale that still covers its place in the cell.
+uint16_t decodeSmall(const uint8_t* data, size_t size, uint32_t width, uint32_t height, int orientation,
+                     Placement* p) {
+    *p = Placement{width, height, orientation, 0, 0, BlockAllocator{nullptr, nullptr}, nullptr, {}};
     bool swap = orientationSwapsAxes(orientation);
-    uint32_t w = swap ? stored.height : stored.width, h = swap ? stored.width : stored.height;
-    try {
-        std::vector<uint8_t> upright(size_t(w) * h * 3);
-        placeStoredRows(rgbPixels(upright.data(), w, h), stored.width, stored.height, orientation, 0, stored.height,
-                        stored.rgb);
-        uint8_t* block = allocator.allocate(allocator.context, dibBlockSize(THUMBNAIL_WIDTH, THUMBNAIL_HEIGHT));
-        if (!block) return IMG_ERR_NO_MEMORY;
-        writeDibHeader(block, THUMBNAIL_WIDTH, THUMBNAIL_HEIGHT, 0, 0);
-        drawThumbnail(dibPixels(block), upright.data(), w, h);
-    } catch (const std::bad_alloc&) {
-        return IMG_ERR_NO_MEMORY;
-    }
+    uint32_t fitWidth = 0, fitHeight = 0;
+    fitInto(swap ? height : width, swap ? width : height, THUMBNAIL_WIDTH, THUMBNAIL_HEIGHT, &fitWidth, &fitHeight);
+    JpegDecodeOptions options;
+    options.coverWidth = swap ? fitHeight : fitWidth;
+    options.coverHeight = swap ? fitWidth : fitHeight;
+    return jpegDecode(data, size, options, JpegRowSink{p, beginPlacement, placeRows, nullptr, nullptr});
+}
+
+// The small upright picture area-averaged into the cell, centred on black.
+uint16_t drawThumbnailBlock(const Placement& small, BlockAllocator allocator) {
+    uint8_t* block = allocator.allocate(allocator.context, dibBlockSize(THUMBNAIL_WIDTH, THUMBNAIL_HEIGHT));
+    if (!block) return IMG_ERR_NO_MEMORY;
+    writeDibHeader(block, THUMBNAIL_WIDTH, THUMBNAIL_HEIGHT, 0, 0);
+    drawThumbnail(dibPixels(block), small.buffer.data(), small.upright.width, small.upright.height);
     return IMG_OK;
 }
 
@@ -60,45 +94,26 @@ uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allo
     if (rc != IMG_OK) return rc;
     ProgressRun run(progress);
     if (!run.begin()) return IMG_ERR_CANCELLED;
-    DecodedPixels decoded;
-    rc = decodeChecked(data, size, *facts, JpegReadWatch{&run, reportRead}, &decoded);
+    Placement p{facts->width, facts->height, facts->orientation, facts->xPelsPerMeter, facts->yPelsPerMeter,
+                allocator, &run, {}};
+    rc = jpegDecode(data, size, JpegDecodeOptions(), JpegRowSink{&p, beginPlacement, placeRows, bitmapRow, reportProgress});
     if (rc != IMG_OK) return rc;
-    if (run.stopped()) return IMG_ERR_CANCELLED;
-
-    const JpegPixels& stored = decoded.pixels;
-    bool swap = orientationSwapsAxes(facts->orientation);
-    uint32_t width = swap ? stored.height : stored.width, height = swap ? stored.width : stored.height;
-    uint8_t* block = allocator.allocate(allocator.context, dibBlockSize(width, height));
-    if (!block) return IMG_ERR_NO_MEMORY;
-    writeDibHeader(block, width, height, swap ? facts->yPelsPerMeter : facts->xPelsPerMeter,
-                   swap ? facts->xPelsPerMeter : facts->yPelsPerMeter);
-    PixelView upright = dibPixels(block);
-    for (uint32_t row = 0; row < stored.height; row += PLACE_ROWS_PER_STEP) {
-        uint32_t rows = stored.height - row < PLACE_ROWS_PER_STEP ? stored.height - row : PLACE_ROWS_PER_STEP;
-        placeStoredRows(upright, stored.width, stored.height, facts->orientation, row, rows,
-                        stored.rgb + size_t(row) * stored.width * 3);
-        uint64_t done = uint64_t(row + rows);
-        if (!run.advance(DECODE_SHARE * stored.height + (100 - DECODE_SHARE) * done, 100ull * stored.height))
-            return IMG_ERR_CANCELLED;
-    }
-    return IMG_OK;
+    return run.stopped() ? IMG_ERR_CANCELLED : IMG_OK;
 }
 
 uint16_t exifDecodeThumbnail(const uint8_t* data, size_t size, BlockAllocator allocator, JpegFacts* facts) {
     uint16_t rc = parseJpeg(data, size, facts);
     if (rc != IMG_OK) return rc;
-    JpegFacts thumbFacts;
-    if (facts->thumbnail && parseJpeg(facts->thumbnail, facts->thumbnailSize, &thumbFacts) == IMG_OK &&
-        thumbFacts.width <= EXIF_THUMB_MAX_SIDE && thumbFacts.height <= EXIF_THUMB_MAX_SIDE) {
-        DecodedPixels thumb;
-        if (decodeChecked(facts->thumbnail, facts->thumbnailSize, thumbFacts, JpegReadWatch{nullptr, nullptr}, &thumb) ==
+    JpegFacts thumb;
+    Placement small{};
+    // The embedded thumbnail is stored like the picture, so the picture's orientation applies.
+    // A damaged one does not make the picture unusable: the picture itself is used instead.
+    if (facts->thumbnail && parseJpeg(facts->thumbnail, facts->thumbnailSize, &thumb) == IMG_OK &&
+        thumb.width <= EXIF_THUMB_MAX_SIDE && thumb.height <= EXIF_THUMB_MAX_SIDE &&
+        decodeSmall(facts->thumbnail, facts->thumbnailSize, thumb.width, thumb.height, facts->orientation, &small) ==
             IMG_OK)
-            // The embedded thumbnail is stored like the picture, so the picture's orientation applies.
-            return drawThumbnailBlock(thumb.pixels, facts->orientation, allocator);
-        // A damaged embedded thumbnail does not make the picture unusable: fall through.
-    }
-    DecodedPixels whole;
-    rc = decodeChecked(data, size, *facts, JpegReadWatch{nullptr, nullptr}, &whole);
+        return drawThumbnailBlock(small, allocator);
+    rc = decodeSmall(data, size, facts->width, facts->height, facts->orientation, &small);
     if (rc != IMG_OK) return rc;
-    return drawThumbnailBlock(whole.pixels, facts->orientation, allocator);
+    return drawThumbnailBlock(small, allocator);
 }

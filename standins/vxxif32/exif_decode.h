@@ -15,11 +15,12 @@ constexpr uint64_t EXIF_MAX_FILE_SIZE = 128ull * 1024 * 1024;
 constexpr uint32_t EXIF_THUMB_MAX_SIDE = 1024;
 
 // The whole picture, upright, with its resolution in the bitmap header (swapped with the axes
-// when the picture is turned a quarter round). Progress: begin, 0-90 % while the decoder reads
-// its input, the rest while the rows are placed, end.
+// when the picture is turned a quarter round). Rows go to their upright place as the decoder
+// delivers them. Progress: begin, 0-100 % over the decoder's passes (one for a baseline file;
+// a progressive file's scans are read in a first pass), end.
 uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allocator, ProgressSink progress,
                            JpegFacts* facts);
 
 // A THUMBNAIL_WIDTH x THUMBNAIL_HEIGHT upright thumbnail: from the embedded thumbnail when
-// there is a usable one, otherwise from the whole picture.
+// there is a usable one, otherwise from the picture decoded at a reduced DCT scale.
 uint16_t exifDecodeThumbnail(const uint8_t* data, size_t size, BlockAllocator allocator, JpegFacts* facts);

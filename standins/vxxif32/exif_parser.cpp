@@ -227,8 +227,8 @@ uint16_t checkQuantisationTables(const uint8_t* p, size_t size) {
 }
 
 // Scan header: 1-4 components of the frame, spectral range and bit positions inside what the
-// frame type allows, and every Huffman table the scan decodes with defined before it. (stb_image
-// reads past its tables when a scan uses one that was never defined.)
+// frame type allows, and every Huffman table the scan decodes with defined before it (a decoder
+// we used before read past its tables when a scan used one that was never defined).
 uint16_t checkScanHeader(const uint8_t* p, size_t size, const JpegFacts& facts, const FrameComponents& comps,
                          uint8_t definedTables) {
     if (size < 1) return IMG_ERR_BAD_FORMAT;

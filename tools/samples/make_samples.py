@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Generates the stand-in libraries' sample pictures into one folder (argument 1).
+"""Generates the stand-in libraries' sample pictures into one folder (argument 1; 2 and 3 name
+exiftool and cjpeg).
 
 Every picture is drawn here from a formula, so the build needs no binaries from elsewhere.
 Exif segments are written by this script (little-endian, "II"); one file gets its Exif from
@@ -137,6 +138,29 @@ def camera_data(parts):
     return out
 
 
+def many_scans_jpeg(cjpeg, folder):
+    """A valid grey progressive 64 x 48 picture in 127 scans: cjpeg writes the DC scan, then every
+    AC coefficient gets a first scan (Al 1) and a refinement scan, each saying "all 48 blocks are
+    zero here" with one end-of-band run (EOB5, run bits 10000), the only code of its table."""
+    script = os.path.join(folder, "many_scans.tmp")
+    with open(script, "w") as f:
+        f.write("0: 0-0, 0, 0;\n")
+    grey = upright_picture(64, 48).convert("L")
+    dc = subprocess.run([cjpeg, "-grayscale", "-scans", script], input=ppm_bytes(grey.convert("RGB")),
+                        stdout=subprocess.PIPE, check=True).stdout
+    os.remove(script)
+    eob_table = b"\xff\xc4" + struct.pack(">H", 2 + 17 + 1) + b"\x10" + bytes([1] + [0] * 15) + b"\x50"
+    scans = b""
+    for k in range(1, 64):
+        for ah_al in (0x01, 0x10):
+            scans += b"\xff\xda\x00\x08\x01\x01\x00" + bytes([k, k, ah_al]) + b"\x43"
+    return dc[:-2] + eob_table + scans + b"\xff\xd9"
+
+
+def ppm_bytes(image):
+    return b"P6\n%d %d\n255\n" % image.size + image.tobytes()
+
+
 def ppm_from_dpi(dpi):
     return int(round(dpi * 10000 / 254))
 
@@ -144,6 +168,7 @@ def ppm_from_dpi(dpi):
 def main():
     folder = sys.argv[1]
     exiftool = sys.argv[2] if len(sys.argv) > 2 else "exiftool"
+    cjpeg = sys.argv[3] if len(sys.argv) > 3 else "cjpeg"
     os.makedirs(folder, exist_ok=True)
     manifest = []
 
@@ -190,6 +215,17 @@ def main():
                                                                  thumbnail=thumbnail_jpeg(big))),
         "Exif II, 1600 x 1200, 72 dpi, thumbnail (timing)")
     put("k4i_1600x1200.k4i", k4i_bytes(big, 1, (2835, 2835)), "K4I still, 1600 x 1200 (timing)")
+    # JPEG shapes a camera rarely writes but a decoder must take: inverted CMYK with an Adobe
+    # marker (as Photoshop and Pillow write it), restart markers after every MCU row (written
+    # by libjpeg-turbo's cjpeg), a progressive Exif picture turned a quarter without thumbnail.
+    put("cmyk_adobe.jpg", jpeg_bytes(picture.convert("CMYK")), "no Exif, CMYK (Adobe marker, inverted inks)")
+    put("restart_rows.jpg", subprocess.run([cjpeg, "-quality", "90", "-restart", "1"], input=ppm_bytes(picture),
+                                           stdout=subprocess.PIPE, check=True).stdout,
+        "no Exif, restart marker after every MCU row (cjpeg)")
+    put("many_scans.jpg", many_scans_jpeg(cjpeg, folder), "no Exif, grey progressive 64 x 48 in 127 valid scans")
+    s6 = stored(picture, 6)
+    put("progressive_o6.jpg", jpeg_bytes(s6, progressive=True, exif=exif_segment(orientation=6)),
+        "Exif II, orientation 6, progressive, no thumbnail, stored 479 x 641")
     put("k4i_17x9.k4i", k4i_bytes(upright_picture(17, 9)), "K4I still, 17 x 9, no resolution")
     put("k4i_1x1.k4i", k4i_bytes(upright_picture(1, 1)), "K4I still, 1 x 1")
     put("k4i_other_kind.k4i", k4i_bytes(picture, kind=2), "K4I of kind 2 (not a still picture)")
@@ -209,6 +245,9 @@ def main():
         "exif/progressive_small.jpg": jpeg_bytes(small, quality=70, progressive=True),
         "exif/gray_small.jpg": jpeg_bytes(small.convert("L"), quality=70),
         "exif/jfif_small.jpg": jpeg_bytes(small, quality=70, dpi=(96, 96), subsampling=0),
+        "exif/cmyk_small.jpg": jpeg_bytes(small.convert("CMYK"), quality=70),
+        "exif/restart_small.jpg": subprocess.run([cjpeg, "-quality", "70", "-restart", "1B"], input=ppm_bytes(small),
+                                                 stdout=subprocess.PIPE, check=True).stdout,
         "k4i/k4i_small_o6.k4i": k4i_bytes(small6, 6, (2835, 2835)),
         "k4i/k4i_17x9.k4i": k4i_bytes(upright_picture(17, 9)),
         "k4i/camera_data_small.k4cd": camera_data([(1, k4i_bytes(small, 1)), (3, b"REL")]),

@@ -9,6 +9,8 @@
 #include "vector_block.h"
 #include "exif_decode.h"
 #include "exif_parser.h"
+#include "jpeg_decoder.h"
+#include "jpeg_reference.h"
 #include "picture_checks.h"
 #include "result_codes.h"
 
@@ -123,9 +125,9 @@ TEST(ExifDecode, PixelsEqualADirectDecodeOfTheSameFile) {
                              "gray_33x20.jpg"}) {
         SCOPED_TRACE(name);
         std::vector<uint8_t> file = readSample(name);
-        int w = 0, h = 0, n = 0;
-        stbi_uc* direct = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 3);
-        ASSERT_NE(nullptr, direct);
+        int w = 0, h = 0;
+        std::vector<uint8_t> direct = directDecode(file, &w, &h);
+        ASSERT_FALSE(direct.empty());
         VectorBlock block;
         ASSERT_EQ(IMG_OK, decode(file, &block));
         DibFacts f = dibFacts(block.bytes.data());
@@ -133,8 +135,7 @@ TEST(ExifDecode, PixelsEqualADirectDecodeOfTheSameFile) {
         EXPECT_EQ(h, f.height);
         EXPECT_EQ((uint32_t(w) * 3 + 3) / 4 * 4 * uint32_t(h), f.sizeImage);
         EXPECT_EQ(40 + f.sizeImage, block.bytes.size());
-        EXPECT_EQ(0, compareWithRgb(block.bytes.data(), direct, uint32_t(w), uint32_t(h)).largest);
-        stbi_image_free(direct);
+        EXPECT_EQ(0, compareWithRgb(block.bytes.data(), direct.data(), uint32_t(w), uint32_t(h)).largest);
     }
 }
 
@@ -306,6 +307,141 @@ TEST(ExifDecode, HostileAndDamagedFilesGetClearCodes) {
         VectorBlock block;
         EXPECT_NE(IMG_OK, decode(cut, &block)) << "length " << length;
     }
+}
+
+// The upright picture in a bitmap block as top-down RGB rows.
+std::vector<uint8_t> uprightRgb(const uint8_t* block) {
+    DibFacts f = dibFacts(block);
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < f.height; ++y)
+        for (int x = 0; x < f.width; ++x) {
+            Rgb c = dibPixel(block, uint32_t(x), uint32_t(y));
+            rgb.insert(rgb.end(), {uint8_t(c.r), uint8_t(c.g), uint8_t(c.b)});
+        }
+    return rgb;
+}
+
+TEST(ExifDecoderShapes, EveryShapeDecodesUprightAgreesWithStbAndThumbnailsFromTheReducedScale) {
+    struct Case {
+        const char* file;
+        int stbTolerance;  // largest difference from stb_image's decode; -1: not compared (turned)
+    } cases[] = {
+        {"exif_o1.jpg", 3},        {"progressive.jpg", 3}, {"restart_rows.jpg", 3},
+        {"cmyk_adobe.jpg", 3},     {"gray_33x20.jpg", 3},  {"progressive_o6.jpg", -1},
+        {"exif_1600x1200.jpg", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::vector<uint8_t> file = readSample(c.file);
+        VectorBlock block;
+        ASSERT_EQ(IMG_OK, decode(file, &block));
+        DibFacts f = dibFacts(block.bytes.data());
+        if (f.width == 641 || f.width == 1600) EXPECT_TRUE(showsUprightQuadrants(block.bytes.data(), 0, 0, f.width, f.height));
+        if (c.stbTolerance >= 0) {
+            int w = 0, h = 0, n = 0;
+            stbi_uc* independent = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 3);
+            ASSERT_NE(nullptr, independent);
+            ASSERT_EQ(w, f.width);
+            EXPECT_LE(compareWithRgb(block.bytes.data(), independent, uint32_t(w), uint32_t(h)).largest, c.stbTolerance);
+            stbi_image_free(independent);
+        }
+        // The thumbnail decoded at a reduced scale looks like one drawn from the whole picture.
+        VectorBlock thumb;
+        ASSERT_EQ(IMG_OK, thumbnail(file, &thumb));
+        std::vector<uint8_t> whole = uprightRgb(block.bytes.data());
+        std::vector<uint8_t> expected(dibBlockSize(96, 72));
+        writeDibHeader(expected.data(), 96, 72, 0, 0);
+        drawThumbnail(dibPixels(expected.data()), whole.data(), uint32_t(f.width), uint32_t(f.height));
+        Difference d = compareWithRgb(thumb.bytes.data(), uprightRgb(expected.data()).data(), 96, 72);
+        EXPECT_LT(d.mean, 2.0);
+    }
+}
+
+// What the decoder itself does with sizes, damage and limits, each case on the decoder alone.
+struct SinkLog {
+    uint32_t width = 0, height = 0, rows = 0, progressCalls = 0;
+    uint32_t stopAtProgress = 0;  // 0: never stop
+};
+JpegRowSink loggingSink(SinkLog* log) {
+    return JpegRowSink{
+        log,
+        [](void* c, uint32_t, uint32_t, uint32_t w, uint32_t h) -> uint16_t {
+            static_cast<SinkLog*>(c)->width = w;
+            static_cast<SinkLog*>(c)->height = h;
+            return IMG_OK;
+        },
+        [](void* c, uint32_t, uint32_t count, const uint8_t*) { static_cast<SinkLog*>(c)->rows += count; },
+        nullptr,
+        [](void* c, uint64_t, uint64_t) {
+            SinkLog* log = static_cast<SinkLog*>(c);
+            return ++log->progressCalls != log->stopAtProgress;
+        }};
+}
+
+TEST(JpegDecoder, ScalesLimitsAndDamageGiveTheirSizesAndCodes) {
+    const std::vector<uint8_t> baseline = readSample("exif_o1.jpg");
+    size_t sos = segmentOffset(baseline, 0xDA);
+    ASSERT_NE(0u, sos);
+    size_t scan = sos + 2 + size_t(baseline[sos + 2] << 8 | baseline[sos + 3]);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        uint32_t coverWidth, coverHeight;
+        size_t memoryLimit;
+        uint32_t stopAtProgress;
+        uint16_t expected;
+        uint32_t width, height;  // of the rows delivered, when expected is OK
+    };
+    std::vector<Case> cases;
+    const size_t noLimit = JpegDecodeOptions().memoryLimit;
+    // The smallest of 1/8, 1/4, 1/2 that still covers the cell, else the whole picture.
+    cases.push_back({"1/8 of 1600 x 1200", readSample("exif_1600x1200.jpg"), 96, 72, noLimit, 0, IMG_OK, 200, 150});
+    cases.push_back({"1/4 of 641 x 479", baseline, 96, 72, noLimit, 0, IMG_OK, 161, 120});
+    cases.push_back({"1/4 of a portrait", readSample("portrait_300x400.jpg"), 54, 72, noLimit, 0, IMG_OK, 75, 100});
+    cases.push_back({"1/2 of a picture just too small for 1/4", baseline, 161, 121, noLimit, 0, IMG_OK, 321, 240});
+    cases.push_back({"whole when even 1/2 is too small", readSample("odd_17x9.jpg"), 96, 72, noLimit, 0, IMG_OK, 17, 9});
+    cases.push_back({"whole without a cell", baseline, 0, 0, noLimit, 0, IMG_OK, 641, 479});
+    // A progressive picture keeps every coefficient; a baseline one needs a few rows only.
+    cases.push_back({"progressive beyond the memory limit", readSample("progressive.jpg"), 0, 0, 64 * 1024, 0,
+                     IMG_ERR_NO_MEMORY, 0, 0});
+    cases.push_back({"baseline within a small limit", baseline, 0, 0, 64 * 1024, 0, IMG_OK, 641, 479});
+    cases.push_back({"stop while the scans are read", readSample("progressive.jpg"), 0, 0, noLimit, 2,
+                     IMG_ERR_CANCELLED, 0, 0});
+    cases.push_back({"stop between rows", baseline, 0, 0, noLimit, 5, IMG_ERR_CANCELLED, 0, 0});
+    std::vector<uint8_t> f = baseline;
+    for (size_t i = scan + 2000; i < scan + 2100; i += 2) f[i] = 0xFF, f[i + 1] = 0x00;  // all-ones: no code
+    cases.push_back({"bad Huffman code", f, 0, 0, noLimit, 0, IMG_ERR_CORRUPT, 0, 0});
+    f.assign(baseline.begin(), baseline.begin() + long(scan + (baseline.size() - scan) * 6 / 10));
+    f.insert(f.end(), {0xFF, 0xD9});
+    cases.push_back({"scan ends before its blocks", f, 0, 0, noLimit, 0, IMG_ERR_CORRUPT, 0, 0});
+    f = readSample("restart_rows.jpg");
+    for (size_t i = 0; i + 1 < f.size(); ++i)
+        if (f[i] == 0xFF && f[i + 1] == 0xD0) {
+            f[i + 1] = 0xD3;
+            break;
+        }
+    cases.push_back({"restart marker out of sequence", f, 0, 0, noLimit, 0, IMG_ERR_CORRUPT, 0, 0});
+    cases.push_back({"127 scans, parser bypassed", readSample("many_scans.jpg"), 0, 0, noLimit, 0, IMG_ERR_BAD_FORMAT,
+                     0, 0});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        JpegDecodeOptions options;
+        options.coverWidth = c.coverWidth;
+        options.coverHeight = c.coverHeight;
+        options.memoryLimit = c.memoryLimit;
+        SinkLog log;
+        log.stopAtProgress = c.stopAtProgress;
+        ASSERT_EQ(c.expected, jpegDecode(c.bytes.data(), c.bytes.size(), options, loggingSink(&log)));
+        if (c.expected != IMG_OK) continue;
+        EXPECT_EQ(c.width, log.width);
+        EXPECT_EQ(c.height, log.height);
+        EXPECT_EQ(c.height, log.rows);
+    }
+    // Through the whole path the damaged files are refused the same way, with no bitmap.
+    VectorBlock block;
+    EXPECT_EQ(IMG_ERR_CORRUPT, decode(cases[10].bytes, &block));
+    EXPECT_EQ(IMG_ERR_CORRUPT, thumbnail(cases[12].bytes, &block));
 }
 
 TEST(ExifParser, BoundsTheNumberOfScans) {

@@ -1,4 +1,4 @@
-// libFuzzer target for the Exif parser and the whole decoding path behind it (stb_image
+// libFuzzer target for the Exif parser and the whole decoding path behind it (libjpeg-turbo
 // included): every input must give a code, never a crash, leak or hang.
 #include <vector>
 

@@ -9,17 +9,8 @@
 #include <vector>
 
 #include "camera/vxxif32.h"
+#include "jpeg_reference.h"
 #include "picture_checks.h"
-
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_JPEG
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <stb_image.h>
 
 namespace {
 
@@ -83,9 +74,9 @@ TEST(ExifCheckFile, WholeResultIsZeroOnlyForUsableJpeg) {
 TEST(ExifDecodeFile, RelativePathDecodesExactlyLikeADirectDecode) {
     CurrentDirectory cd(samplePath(""));
     std::vector<uint8_t> file = readSample("exif_o1.jpg");
-    int w = 0, h = 0, n = 0;
-    stbi_uc* direct = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 3);
-    ASSERT_NE(nullptr, direct);
+    int w = 0, h = 0;
+    std::vector<uint8_t> direct = directDecode(file, &w, &h);
+    ASSERT_FALSE(direct.empty());
 
     PROGRESS_HOOK hook = {exifProgress, 1};
     EXIF_RESULT result = {};
@@ -104,9 +95,8 @@ TEST(ExifDecodeFile, RelativePathDecodesExactlyLikeADirectDecode) {
     EXPECT_EQ(h, f.height);
     EXPECT_EQ(11811, f.xPelsPerMeter);
     EXPECT_EQ(5906, f.yPelsPerMeter);
-    EXPECT_EQ(0, compareWithRgb(dib, direct, uint32_t(w), uint32_t(h)).largest);
+    EXPECT_EQ(0, compareWithRgb(dib, direct.data(), uint32_t(w), uint32_t(h)).largest);
     GlobalUnlock(result.bitmap);
-    stbi_image_free(direct);
 
     // The extra block: facts, then the Exif TIFF data.
     const EXIF_INFO* info = static_cast<const EXIF_INFO*>(GlobalLock(result.extra));
@@ -141,6 +131,33 @@ TEST(ExifDecodeFile, ThumbnailModeWithoutHook) {
         GlobalUnlock(result.bitmap);
         EXPECT_NE(nullptr, result.extra);
         releaseResult(&result);
+    }
+}
+
+TEST(ExifDecodeFile, EveryJpegShapeWholeAndAsThumbnail) {
+    struct Case {
+        const char* name;
+        bool direct;  // compared with a direct decode (libjpeg gives no RGB for CMYK)
+    } cases[] = {{"restart_rows.jpg", true}, {"progressive.jpg", true}, {"cmyk_adobe.jpg", false},
+                 {"progressive_o6.jpg", false}, {"exif_1600x1200.jpg", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (EXIF_OPTIONS* options : {&kWhole, &kThumbnail}) {
+            EXIF_RESULT result = {};
+            WORD scratch = 0;
+            ASSERT_EQ(0, exifDecodeFile(samplePath(c.name).c_str(), &result, &scratch, options, nullptr));
+            const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(result.bitmap));
+            DibFacts f = dibFacts(dib);
+            EXPECT_TRUE(showsUprightQuadrants(dib, 0, 0, uint32_t(f.width), uint32_t(f.height)));
+            if (options == &kWhole && c.direct) {
+                int w = 0, h = 0;
+                std::vector<uint8_t> direct = directDecode(readSample(c.name), &w, &h);
+                ASSERT_EQ(w, f.width);
+                EXPECT_EQ(0, compareWithRgb(dib, direct.data(), uint32_t(w), uint32_t(h)).largest);
+            }
+            GlobalUnlock(result.bitmap);
+            releaseResult(&result);
+        }
     }
 }
 

@@ -1,0 +1,95 @@
+// VXXIF32 benchmark, run under Wine: a camera-sized Exif JPEG decoded whole and as a thumbnail
+// through the library's exifDecodeMemory, and the same file decoded by stb_image (the decoder
+// VXXIF32 used before, compiled as it was: SSE2, -O3) in the same process. Prints the median
+// milliseconds of each and the ratios. Usage: exif_bench.exe picture.jpg [runs]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "camera/vxxif32.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_ONLY_JPEG
+#define STBI_NO_STDIO
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <stb_image.h>
+
+namespace {
+
+double milliseconds(const std::function<void()>& work) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    work();
+    QueryPerformanceCounter(&end);
+    return double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void fail(const char* what) {
+    std::fprintf(stderr, "exif_bench: %s\n", what);
+    std::exit(1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) fail("usage: exif_bench.exe picture.jpg [runs]");
+    int runs = argc > 2 ? std::atoi(argv[2]) : 7;
+    FILE* f = std::fopen(argv[1], "rb");
+    if (!f) fail("cannot open the picture");
+    std::vector<uint8_t> file;
+    uint8_t chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) file.insert(file.end(), chunk, chunk + n);
+    std::fclose(f);
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, file.size());
+    std::memcpy(GlobalLock(data), file.data(), file.size());
+    GlobalUnlock(data);
+
+    EXIF_OPTIONS whole = {8, 8, 1}, thumbnail = {1, 1, 0};
+    int width = 0, height = 0;
+    auto decodeWith = [&](EXIF_OPTIONS* options) {
+        EXIF_RESULT result = {};
+        WORD scratch = 0;
+        if (exifDecodeMemory(data, DWORD(file.size()), &result, &scratch, options, nullptr) != 0) fail("VXXIF32 failed");
+        GlobalFree(result.bitmap);
+        GlobalFree(result.extra);
+    };
+    auto decodeStb = [&] {
+        int n = 0;
+        stbi_uc* rgb = stbi_load_from_memory(file.data(), int(file.size()), &width, &height, &n, 3);
+        if (!rgb) fail("stb_image failed");
+        stbi_image_free(rgb);
+    };
+
+    std::vector<double> ours, stb, thumbs;
+    decodeWith(&whole);  // warm up: first use of the heap and the code pages
+    decodeStb();
+    for (int i = 0; i < runs; ++i) {
+        ours.push_back(milliseconds([&] { decodeWith(&whole); }));
+        stb.push_back(milliseconds(decodeStb));
+        thumbs.push_back(milliseconds([&] { decodeWith(&thumbnail); }));
+    }
+    std::printf("picture %d x %d, %u bytes, median of %d runs\n", width, height, unsigned(file.size()), runs);
+    std::printf("VXXIF32 whole picture   %8.1f ms\n", median(ours));
+    std::printf("stb_image whole picture %8.1f ms\n", median(stb));
+    std::printf("VXXIF32 thumbnail       %8.1f ms\n", median(thumbs));
+    std::printf("ratio VXXIF32 / stb_image, whole picture  %.2f\n", median(ours) / median(stb));
+    std::printf("ratio thumbnail / whole picture (VXXIF32) %.2f\n", median(thumbs) / median(ours));
+    GlobalFree(data);
+    return 0;
+}
