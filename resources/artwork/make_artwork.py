@@ -19,7 +19,7 @@ import struct
 import sys
 from pathlib import Path
 
-from PIL import Image, ImageDraw
+from PIL import Image, ImageChops, ImageDraw
 
 SS = 4  # curved shapes are drawn at 4x and scaled down, which smooths their edges
 
@@ -35,7 +35,6 @@ FACE = (236, 238, 242)        # raised button faces
 WHITE = (255, 255, 255)
 BLUE_DARK = (24, 70, 150)
 BLUE = (60, 130, 215)
-BLUE_LIGHT = (150, 200, 245)
 GREEN = (40, 180, 75)
 RED = (205, 45, 40)
 AMBER = (240, 185, 60)
@@ -47,7 +46,8 @@ BLACK = (0, 0, 0)
 PALETTE16 = [BLACK, INK, GRAPHITE, SLATE, CHASSIS, SHADOW, STEEL, PANEL, FACE, WHITE,
              BLUE_DARK, BLUE, GREEN, RED, AMBER, AMBER_DARK]
 
-# Shades only the 8-bit pictures use.
+# Shades only the 8-bit pictures use (4-bit ones get the nearest colour of the table).
+BLUE_LIGHT = (150, 200, 245)
 GREEN_GLOW = (170, 250, 160)
 GREEN_DARK = (36, 84, 48)
 RED_DARK = (140, 24, 24)
@@ -492,42 +492,38 @@ def page(front):
         screw(img, cx, cy)
 
     tabs = [("CAMERA", CAMERA_TAB_X, "camera"), ("OPTION", OPTION_TAB_X, "option")]
-    for caption, (x0, x1), name in sorted(tabs, key=lambda t: t[2] == front):
-        is_front = name == front
-        top = 0 if is_front else 3
-        left, right = (x0 - 2, x1 + 2) if is_front else (x0, x1)
-        bottom = BODY_TOP + 3 if is_front else BODY_TOP + 1
-        tab = Layer(PAGE_W, PAGE_H)
-        tab.rrect((left, top, right, bottom + 4), 4, INK)
-        inner = (left + 1, top + 1, right - 1, bottom + 4)
-        tab.rrect(inner, 3, WHITE)
-        tab_img = tab.image()
-        face_mask = shape_mask(PAGE_W, PAGE_H,
-                               lambda L: L.rrect((left + 2, top + 2, right - 2, bottom + 4), 2.5, WHITE))
-        fill = vgradient(PAGE_W, PAGE_H, (0, 0, 0), (0, 0, 0))
-        if is_front:
-            fill.paste(vgradient(right - left, bottom - top, TAB_FRONT_TOP, PANEL), (left, top))
-        else:
-            fill.paste(vgradient(right - left, bottom - top, TAB_BACK_TOP, TAB_BACK_BOTTOM), (left, top))
-        face = fill.convert("RGBA")
-        face.putalpha(face_mask)
-        shade = Image.new("RGBA", (PAGE_W, PAGE_H), SHADOW + (0,))
-        shade.putalpha(shape_mask(PAGE_W, PAGE_H,
-                                  lambda L: L.rrect((right - 2, top + 2, right - 1, bottom + 4), 0, WHITE)))
-        clip = Image.new("L", (PAGE_W, PAGE_H), 0)
-        clip.paste(255, (0, 0, PAGE_W, bottom))
-        for part in (tab_img, shade, face):
-            a = part.getchannel("A")
-            part.putalpha(Image.composite(a, clip, clip))
-            put(img, part)
-        if not is_front:  # the body's edge runs along the foot of a tab behind
-            d = ImageDraw.Draw(img)
-            d.line((left, BODY_TOP, right - 1, BODY_TOP), fill=INK)
-            d.line((left, BODY_TOP + 1, right - 1, BODY_TOP + 1), fill=WHITE)
-        tx = (x0 + x1 - text_width(caption)) // 2
-        draw_text(img, tx, top + 5 if is_front else top + 4, caption,
-                  INK if is_front else GRAPHITE, WHITE if is_front else None)
+    for caption, columns, name in sorted(tabs, key=lambda t: t[2] == front):  # the front one last
+        tab_header(img, caption, columns, name == front)
     return img
+
+
+def tab_header(img, caption, columns, in_front):
+    """A tab header over the body's top edge. The one in front is taller, two pixels wider on
+    each side, lighter, and open into the body; the one behind is darker and stands on the edge."""
+    x0, x1 = columns
+    top, left, right = (0, x0 - 2, x1 + 2) if in_front else (3, x0, x1)
+    bottom = BODY_TOP + 3 if in_front else BODY_TOP + 1   # rows below this are the body's
+    outline = Layer(PAGE_W, PAGE_H)
+    outline.rrect((left, top, right, bottom + 4), 4, INK)
+    outline.rrect((left + 1, top + 1, right - 1, bottom + 4), 3, WHITE)
+    face = Image.new("RGB", (PAGE_W, PAGE_H))
+    face.paste(vgradient(right - left, bottom - top, *((TAB_FRONT_TOP, PANEL) if in_front
+                                                        else (TAB_BACK_TOP, TAB_BACK_BOTTOM))), (left, top))
+    face = face.convert("RGBA")
+    face.putalpha(shape_mask(PAGE_W, PAGE_H, lambda L: L.rrect((left + 2, top + 2, right - 2, bottom + 4), 2.5, WHITE)))
+    shade = Image.new("RGBA", (PAGE_W, PAGE_H), SHADOW + (0,))
+    shade.putalpha(shape_mask(PAGE_W, PAGE_H, lambda L: L.rrect((right - 2, top + 2, right - 1, bottom + 4), 0, WHITE)))
+    above_body = Image.new("L", (PAGE_W, PAGE_H), 0)
+    above_body.paste(255, (0, 0, PAGE_W, bottom))
+    for part in (outline.image(), shade, face):
+        part.putalpha(ImageChops.darker(part.getchannel("A"), above_body))
+        put(img, part)
+    if not in_front:  # the body's edge runs along the foot of a tab behind
+        d = ImageDraw.Draw(img)
+        d.line((left, BODY_TOP, right - 1, BODY_TOP), fill=INK)
+        d.line((left, BODY_TOP + 1, right - 1, BODY_TOP + 1), fill=WHITE)
+    draw_text(img, (x0 + x1 - text_width(caption)) // 2, top + (5 if in_front else 4), caption,
+              INK if in_front else GRAPHITE, WHITE if in_front else None)
 
 
 def camera_page():
