@@ -121,6 +121,16 @@ def shape_mask(w, h, draw_shape):
     return layer.image().getchannel("A")
 
 
+def bevel(layer, box, radius, edge=INK, light=WHITE, dark=SHADOW, face=FACE):
+    """The one bevel of the whole set: an outline, a light edge top and left, a dark edge bottom
+    and right, and the face inside."""
+    x0, y0, x1, y1 = box
+    layer.rrect(box, radius, edge)
+    layer.rrect((x0 + 1, y0 + 1, x1 - 1, y1 - 1), radius - 1, light)
+    layer.rrect((x0 + 2, y0 + 2, x1 - 1, y1 - 1), radius - 1, dark)
+    layer.rrect((x0 + 2, y0 + 2, x1 - 2, y1 - 2), radius - 1.5, face)
+
+
 # ---- Pixel font (5 x 7, capitals), for the engraved captions of the pages ---------------------
 FONT = {  # seven rows of five pixels each
     "A": ".###. #...# #...# ##### #...# #...# #...#",
@@ -175,26 +185,23 @@ def draw_text(img, x, y, text, colour, shadow=None):
 
 
 # ---- Plates: the one bevel every button and well shares ---------------------------------------
-RAISED, PRESSED, DISABLED, WELL = "raised", "pressed", "disabled", "well"
+RAISED, PRESSED, DISABLED = "raised", "pressed", "disabled"
+
+
+# A plate's outline, light edge, dark edge and face, by the look of its button. A pressed plate
+# turns its light: the dark edge is at the top and left.
+PLATE_COLOURS = {
+    RAISED: (INK, WHITE, SHADOW, FACE),
+    PRESSED: (INK, SLATE, PANEL, STEEL),
+    DISABLED: (SHADOW, WHITE, STEEL, PANEL),
+}
 
 
 def plate(size, style, background, radius=4):
     """A square button plate of `size` on `background` (the colour around its rounded corners)."""
     img = Image.new("RGB", (size, size), background)
-    edge, light, dark, face = {
-        RAISED: (INK, WHITE, SHADOW, FACE),
-        PRESSED: (INK, SLATE, PANEL, STEEL),
-        DISABLED: (SHADOW, WHITE, STEEL, PANEL),
-        WELL: (SHADOW, SLATE, WHITE, PANEL),
-    }[style]
     layer = Layer(size, size)
-    layer.rrect((0, 0, size, size), radius, edge)
-    layer.rrect((1, 1, size - 1, size - 1), radius - 1, light)
-    layer.rrect((2, 2, size - 1, size - 1), radius - 1, dark)
-    if style == PRESSED:  # a deeper shadow under the top and left edges
-        layer.rrect((2, 2, size - 1, size - 1), radius - 1, GRAPHITE)
-        layer.rrect((3, 3, size - 1, size - 1), radius - 1, dark)
-    layer.rrect((2, 2, size - 2, size - 2), radius - 1.5, face)
+    bevel(layer, (0, 0, size, size), radius, *PLATE_COLOURS[style])
     put(img, layer.image())
     return img
 
@@ -480,10 +487,7 @@ def page(front):
     being the one in front and joined to the body."""
     img = Image.new("RGB", (PAGE_W, PAGE_H), CHASSIS)
     body = Layer(PAGE_W, PAGE_H)
-    body.rrect((0, BODY_TOP, PAGE_W, PAGE_H), 5, INK)
-    body.rrect((1, BODY_TOP + 1, PAGE_W - 1, PAGE_H - 1), 4, WHITE)
-    body.rrect((2, BODY_TOP + 2, PAGE_W - 1, PAGE_H - 1), 4, SHADOW)
-    body.rrect((2, BODY_TOP + 2, PAGE_W - 2, PAGE_H - 2), 3.5, PANEL)
+    bevel(body, (0, BODY_TOP, PAGE_W, PAGE_H), 5, face=PANEL)
     put(img, body.image())
     # a faint light band along the top of the body: the metal catches the light
     band = vgradient(PAGE_W - 6, 10, mix(PANEL, WHITE, 0.5), PANEL)
@@ -577,10 +581,7 @@ def sheet():
     and the seat of the name plate at (10, 92)."""
     img = Image.new("RGB", (126, 126), CHASSIS)
     L = Layer(126, 126)
-    L.rrect((3, 3, 123, 123), 5, INK)
-    L.rrect((4, 4, 122, 122), 4, WHITE)
-    L.rrect((5, 5, 122, 122), 4, SHADOW)
-    L.rrect((5, 5, 121, 121), 3.5, PANEL)
+    bevel(L, (3, 3, 123, 123), 5, face=PANEL)
     put(img, L.image())
     d = ImageDraw.Draw(img)
     d.rectangle((14, 7, 113, 82), fill=SHADOW)                             # photo window
@@ -596,12 +597,11 @@ def sheet():
 
 
 def name_plate():
+    """The plate under a file name in the grid; the name is written at (5, 3) in black, and a
+    selected file's plate is shown inverted."""
     img = Image.new("RGB", (108, 26), STEEL)
     L = Layer(108, 26)
-    L.rrect((0, 0, 108, 26), 3, INK)
-    L.rrect((1, 1, 107, 25), 2, WHITE)
-    L.rrect((2, 2, 107, 25), 2, SHADOW)
-    L.rrect((2, 2, 106, 24), 1.5, FACE)
+    bevel(L, (0, 0, 108, 26), 3)
     put(img, L.image())
     return img
 
