@@ -108,6 +108,9 @@ void commandSelect()
         pictureListRemoveCurrent();
     }
     finish(code);
+    // The button shows the new selection of the picture now current. A mouse release drew that
+    // look already; space on the focused button has nothing else that draws it.
+    if (code == 0) drawSelectForCurrent();
 }
 
 void commandSelectAll()

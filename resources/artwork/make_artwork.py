@@ -39,19 +39,19 @@ BLUE_LIGHT = (150, 200, 245)
 GREEN = (40, 180, 75)
 RED = (205, 45, 40)
 AMBER = (240, 185, 60)
+AMBER_DARK = (176, 120, 28)
 BLACK = (0, 0, 0)
 
 # The 16-colour table of every 4-bit bitmap and icon. Black comes first: icons put it under
 # their transparent pixels.
 PALETTE16 = [BLACK, INK, GRAPHITE, SLATE, CHASSIS, SHADOW, STEEL, PANEL, FACE, WHITE,
-             BLUE_DARK, BLUE, BLUE_LIGHT, GREEN, RED, AMBER]
+             BLUE_DARK, BLUE, GREEN, RED, AMBER, AMBER_DARK]
 
 # Shades only the 8-bit pictures use.
 GREEN_GLOW = (170, 250, 160)
 GREEN_DARK = (36, 84, 48)
 RED_DARK = (140, 24, 24)
 RED_LIGHT = (250, 130, 120)
-AMBER_DARK = (176, 120, 28)
 GOLD = (226, 186, 84)
 TAB_BACK_TOP, TAB_BACK_BOTTOM = (176, 180, 188), (156, 160, 168)
 TAB_FRONT_TOP = (246, 247, 250)
@@ -421,12 +421,32 @@ def picto_led(lit):
 GROUP_PICTURES = (14, 30, 252, 158)
 DIVIDER_X = 178                                         # between the number boxes and SELECT ALL
 GROUP_MEDIUM = (14, 164, 252, 212)
+PHOTO_EMBLEM_AT = (26, 48)                             # the empty corner above SELECT
 NUMBER_CAPTIONS = [("NUMBER", 80), ("TOTAL", 136)]      # over the two 40-pixel number boxes
 OPTION_ROWS = [(14, 30, 252, 92), (14, 98, 252, 160), (14, 166, 252, 228)]
 OPTION_CAPTIONS = ["CAMERA MODEL", "COM PORT", "LINE SPEED"]
 OPTION_PICTURES = [(29, 37), (29, 105), (29, 173)]      # 48 x 48 each
-CARD_AT, MEMORY_AT = (76, 166), (184, 166)              # rows 10 to 39 of the 48 x 48 pictures
+CARD_AT, MEMORY_AT = (76, 156), (184, 156)              # the page shows their rows 10 to 39 only
+RADIO_AT = (56, 170)                                    # the card radio; the memory one is alike
 MEDIUM_CAPTIONS = [("CARD", CARD_AT[0]), ("MEMORY", MEMORY_AT[0])]  # under the 48-wide pictures
+
+
+def engrave(img, picto, at):
+    """Presses a pictogram into the metal: its shape in the groove grey, lit from below."""
+    alpha = picto.getchannel("A")
+    for colour, (dx, dy) in ((WHITE, (1, 1)), (SHADOW, (0, 0))):
+        flat = Image.new("RGBA", picto.size, colour + (0,))
+        flat.putalpha(alpha)
+        put(img, flat, (at[0] + dx, at[1] + dy))
+
+
+def picto_photo(w, h):
+    """A framed landscape with a sun: the page's emblem for "pictures"."""
+    L = Layer(w, h)
+    L.draw.rounded_rectangle(L.box((0, 0, w, h)), radius=2 * SS, outline=INK + (255,), width=2 * SS)
+    L.poly([(3, h - 3), (3, h - 9), (14, h - 20), (22, h - 12), (29, h - 18), (w - 3, h - 8), (w - 3, h - 3)], INK)
+    L.ellipse((w - 15, 6, w - 7, 14), INK)
+    return L.image()
 
 
 def groove(img, box, caption=None):
@@ -510,10 +530,6 @@ def page(front):
     return img
 
 
-def page_background(x, y, w, h):
-    return page("camera").crop((x, y, x + w, y + h))
-
-
 def camera_page():
     img = page("camera")
     groove(img, GROUP_PICTURES, "PICTURES")
@@ -526,6 +542,8 @@ def camera_page():
         draw_text(img, x + (40 - text_width(caption)) // 2, 62, caption, SLATE, WHITE)
     for caption, x in MEDIUM_CAPTIONS:
         draw_text(img, x + (48 - text_width(caption)) // 2, 198, caption, SLATE, WHITE)
+    engrave(img, picto_photo(44, 34), PHOTO_EMBLEM_AT)
+    draw_text(img, 22, 224, "MELVO", SHADOW, WHITE)
     return img
 
 
@@ -536,12 +554,12 @@ def option_page():
     return img
 
 
-def picture_on_page(picto_img, at, well=True):
-    """A 48 x 48 picture seated on the page at `at`: a soft sunken well behind the pictogram."""
+def picture_on_page(picto_img, page_img, at, well):
+    """A 48 x 48 picture that the window copies onto a page, its row 0 landing on the page at
+    `at`: the page itself behind it, with a soft sunken well when `well` is set."""
     x, y = at
-    base = page_background(x, y, 48, 48) if not well else None
+    base = page_img.crop((x, y, x + 48, y + 48))
     if well:
-        base = page("option").crop((x, y, x + 48, y + 48))
         L = Layer(48, 48)
         L.rrect((0, 0, 48, 48), 5, SHADOW)
         L.rrect((1, 1, 48, 48), 5, WHITE)
@@ -555,10 +573,6 @@ def picture_on_page(picto_img, at, well=True):
 def button(size, style, picto, background):
     img = plate(size, style, background)
     return with_picto(img, picto, style)
-
-
-def page_colour_under(x, y):
-    return page("camera").getpixel((x, y))
 
 
 # ---- File browser art ------------------------------------------------------------------------
@@ -721,49 +735,49 @@ def write_icon(path, rgba):
 # ---- The catalogue ---------------------------------------------------------------------------
 def catalogue():
     """Every bitmap: name -> (bits per pixel, RGB picture of its exact size)."""
-    left = CHASSIS                                         # the left column sits on the window
-    def on_page(x, y):
-        return page_colour_under(x + 3, y + 3)
-    select_bg = on_page(32, 104)
+    camera_tab, option_tab = camera_page(), option_page()
+    left = CHASSIS                                     # the left column sits on the window itself
+    on_page = camera_tab.getpixel((GROUP_PICTURES[0] + 20, GROUP_PICTURES[1] + 20))
     disk, disk_dw = picto_selection_disk(32, False), picto_selection_disk(32, True)
     arrows_prev, arrows_next = picto_arrows(32, False), picto_arrows(32, True)
     clear = picto_clear(32)
     camera_off = picto_camera(48, lit=(110, 40, 40))
     camera_on = picto_camera(48, lit=GREEN)
     return {
-        "IDB_CAMERATAB": (8, camera_page()),
-        "IDB_OPTIONTAB": (8, option_page()),
-        "IDB_LX-2": (8, picture_on_page(picto_camera(48), OPTION_PICTURES[0])),
-        "IDB_PORT": (8, picture_on_page(picto_port(48), OPTION_PICTURES[1])),
-        "IDB_SPEED": (8, picture_on_page(picto_gauge(48), OPTION_PICTURES[2])),
-        "IDB_CARD": (8, picture_on_page(picto_card(48), CARD_AT, well=False)),
-        "IDB_MEMORY": (8, picture_on_page(picto_chip(48, "RAM"), MEMORY_AT, well=False)),
+        "IDB_CAMERATAB": (8, camera_tab),
+        "IDB_OPTIONTAB": (8, option_tab),
+        "IDB_LX-2": (8, picture_on_page(picto_camera(48), option_tab, OPTION_PICTURES[0], well=True)),
+        "IDB_PORT": (8, picture_on_page(picto_port(48), option_tab, OPTION_PICTURES[1], well=True)),
+        "IDB_SPEED": (8, picture_on_page(picto_gauge(48), option_tab, OPTION_PICTURES[2], well=True)),
+        "IDB_CARD": (8, picture_on_page(picto_card(48), camera_tab, CARD_AT, well=False)),
+        "IDB_MEMORY": (8, picture_on_page(picto_chip(48, "RAM"), camera_tab, MEMORY_AT, well=False)),
         "IDB_CAMERA": (8, button(48, RAISED, camera_off, left)),
         "IDB_CAMERADW": (4, button(48, PRESSED, camera_on, left)),
         "IDB_FILE": (8, button(48, RAISED, picto_folder(48), left)),
         "IDB_FILEDW": (8, button(48, PRESSED, picto_folder(48), left)),
-        "IDB_DISK": (4, button(32, RAISED, disk, select_bg)),
-        "IDB_DISKDW": (4, button(32, PRESSED, disk_dw, select_bg)),
-        "IDB_DISKDIS": (4, button(32, DISABLED, disk, select_bg)),
-        "IDB_CLEAR": (8, button(32, RAISED, clear, select_bg)),
-        "IDB_CLEARDW": (8, button(32, PRESSED, clear, select_bg)),
-        "IDB_CLEARDIS": (8, button(32, DISABLED, clear, select_bg)),
-        "IDB_PREV": (8, button(32, RAISED, arrows_prev, select_bg)),
-        "IDB_PREVDW": (8, button(32, PRESSED, arrows_prev, select_bg)),
-        "IDB_PREVDIS": (4, button(32, DISABLED, arrows_prev, select_bg)),
-        "IDB_NEXT": (8, button(32, RAISED, arrows_next, select_bg)),
-        "IDB_NEXTDW": (8, button(32, PRESSED, arrows_next, select_bg)),
-        "IDB_NEXTDIS": (4, button(32, DISABLED, arrows_next, select_bg)),
-        "IDB_ONRADIO": (8, led_on_page(True)),
-        "IDB_OFRADIO": (8, led_on_page(False)),
-        "IDB_DSRADIO": (8, led_on_page(None)),
+        "IDB_DISK": (4, button(32, RAISED, disk, on_page)),
+        "IDB_DISKDW": (4, button(32, PRESSED, disk_dw, on_page)),
+        "IDB_DISKDIS": (4, button(32, DISABLED, disk, on_page)),
+        "IDB_CLEAR": (8, button(32, RAISED, clear, on_page)),
+        "IDB_CLEARDW": (8, button(32, PRESSED, clear, on_page)),
+        "IDB_CLEARDIS": (8, button(32, DISABLED, clear, on_page)),
+        "IDB_PREV": (8, button(32, RAISED, arrows_prev, on_page)),
+        "IDB_PREVDW": (8, button(32, PRESSED, arrows_prev, on_page)),
+        "IDB_PREVDIS": (4, button(32, DISABLED, arrows_prev, on_page)),
+        "IDB_NEXT": (8, button(32, RAISED, arrows_next, on_page)),
+        "IDB_NEXTDW": (8, button(32, PRESSED, arrows_next, on_page)),
+        "IDB_NEXTDIS": (4, button(32, DISABLED, arrows_next, on_page)),
+        "IDB_ONRADIO": (8, led_on_page(True, camera_tab)),
+        "IDB_OFRADIO": (8, led_on_page(False, camera_tab)),
+        "IDB_DSRADIO": (8, led_on_page(None, camera_tab)),
         "IDB_DIBBASESHEET": (4, sheet()),
         "IDB_FILEBASE": (4, name_plate()),
     }
 
 
-def led_on_page(lit):
-    base = page_background(56, 170, 15, 15).convert("RGB")
+def led_on_page(lit, page_img):
+    x, y = RADIO_AT
+    base = page_img.crop((x, y, x + 15, y + 15))
     put(base, picto_led(lit))
     return base
 
