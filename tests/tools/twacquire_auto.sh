@@ -46,6 +46,22 @@ if grep -qF 'FAILED' <<<"$output"; then
   failures=$((failures + 1))
 fi
 
+# A user at the camera window, played by messages, with a simulated LX-3 camera of three pictures.
+cameras="$build/twacquire-cameras"
+samples="$build/samples"
+python3 -B "$(dirname "$0")/../../tools/camsim/make_camera.py" --family 3 --port 1 --root "$cameras" --replace \
+  "$samples/exif_o1.jpg" "$samples/exif_o2.jpg" "$samples/exif_o3.jpg" >/dev/null || failures=$((failures + 1))
+output=$(CAMSIM_ROOT="Z:$cameras" "$run" "$build/bin/twacquire.exe" --auto --pick-camera-pictures --hold 100 \
+         --close-window 2>&1 | tr -d '\r')
+status=${PIPESTATUS[0]}
+echo "$output"
+[ "$status" -eq 0 ] || { echo "twacquire exit code $status with --pick-camera-pictures, expected 0"; failures=$((failures + 1)); }
+expect 'The user presses the camera-link button and sees the camera page (camera connected): picture 1 of 3.'
+expect '  SELECT: picture 3 selected; the page moves on to picture 1 of 3'
+expect 'The source has 3 picture(s) ready (MSG_XFERREADY).'
+expect 'The source asks to be closed (MSG_CLOSEDSREQ).'
+expect 'twacquire finished: everything worked.'
+
 output=$("$run" "$build/bin/twacquire.exe" --auto --source "NO SUCH CAMERA" 2>&1 | tr -d '\r')
 status=${PIPESTATUS[0]}
 echo "$output"
