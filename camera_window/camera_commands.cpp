@@ -38,7 +38,13 @@ bool acquireFirstImage()
 {
     HGLOBAL bitmap = nullptr;
     const uint16_t code = acquireNext(&bitmap);
-    if (code == 0) return bitmap && holdCurrentBitmap(bitmap);
+    if (code == 0) {
+        if (!bitmap) return false;
+        if (holdCurrentBitmap(bitmap)) return true;
+        g_source.conditionCode = ConditionCode::LowMemory;
+        twainFailure(INSUFFICIENT_MEMORY, ConditionCode::LowMemory);
+        return false;
+    }
     g_source.conditionCode = ConditionCode::OperationError;
     if (code == DEC_ERR_NOMEMORY || code == DEC_ERR_NOMEMORY2) {
         g_source.conditionCode = ConditionCode::LowMemory;
@@ -75,8 +81,12 @@ void commandJump(WPARAM command)
 void commandSelect()
 {
     // A camera that reports no current picture while holding pictures: there is nothing to
-    // mark, and picture 0 must never reach the list.
-    if (g_camera.currentPicture == 0) return;
+    // mark, and picture 0 must never reach the list. The button takes back the look that the
+    // mouse release drew for a selection that did not happen.
+    if (g_camera.currentPicture == 0) {
+        drawSelectForCurrent();
+        return;
+    }
     g_cameraWindow.busy = BUSY_SELECT;
     uint16_t code = 0;
     if (pictureListFindCurrent() != PICTURE_SELECTED) {
@@ -86,6 +96,9 @@ void commandSelect()
         pictureListRemoveCurrent();
     }
     finish(code);
+    // The button shows the new selection of the picture now current. A mouse release drew that
+    // look already; space on the focused button has nothing else that draws it.
+    if (code == 0) drawSelectForCurrent();
 }
 
 void commandSelectAll()

@@ -248,12 +248,7 @@ void onCameraLink(HWND window)
 
 void onFileBrowser(HWND window)
 {
-    HWND browser = CreateWindowExA(0, FILE_BROWSER_WINDOW_CLASS, CAMERA_WINDOW_TITLE, WS_CAPTION | WS_SYSMENU,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, FILE_BROWSER_WIDTH, FILE_BROWSER_HEIGHT,
-                                   g_source.parentWindow, nullptr, g_source.moduleInstance, nullptr);
-    if (!browser) return;
-    g_source.fileBrowserWindow = browser;
-    ShowWindow(browser, SW_SHOWNORMAL);
+    if (!createFileBrowserWindow(g_source.parentWindow)) return;
     ShowWindow(window, SW_HIDE);
 }
 

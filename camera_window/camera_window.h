@@ -11,8 +11,6 @@ constexpr char CAMERA_WINDOW_CLASS[] = "TWMAINWINDOW";
 constexpr char CAMERA_WINDOW_TITLE[] = "MELVO DIGITAL CAMERA";
 constexpr int CAMERA_WINDOW_WIDTH = 384;
 constexpr int CAMERA_WINDOW_HEIGHT = 308;
-constexpr int FILE_BROWSER_WIDTH = 608;
-constexpr int FILE_BROWSER_HEIGHT = 448;
 
 // Private messages, wParam and lParam 0: show the option page, show the camera page.
 constexpr UINT UM_OPTIONTAB = WM_USER + 10;

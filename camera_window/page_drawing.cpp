@@ -1,141 +1,328 @@
-// Plain drawing of the camera window: framed pages with their tab headers and labels, buttons
-// as framed text that sinks when pressed and greys when disabled, radios as circles. Every
-// state the user must see is shown: which page, which tab, whether the SELECT button's picture
-// is selected, which medium is in use and which one is not available.
+// The camera window's drawing: both pages from their bitmaps, the owner-drawn buttons in their
+// released, pressed and disabled looks, the SELECT button's looks and the immediate feedback of
+// the four subclassed buttons.
 #include "page_drawing.h"
 
 #include "camera_window_state.h"
 #include "picture_list.h"
 #include "../camera/camera_position.h"
 #include "../camera/camera_settings.h"
+#include "../camera/vx2cm32.h"
 #include "../resources/resource_ids.h"
 #include "../twain/scoped_handle.h"
 #include "../twain/source_state.h"
 
 namespace {
 
-const RECT PAGE_FRAME = {96, 34, 360, 266};
-const RECT CAMERA_TAB = {99, 20, 170, 35};
-const RECT OPTION_TAB = {171, 20, 242, 35};
-const COLORREF PAGE_COLOUR = RGB(212, 208, 200);
-const COLORREF TAB_BEHIND_COLOUR = RGB(160, 160, 160);
-const COLORREF DISABLED_TEXT = RGB(128, 128, 128);
+// Where the page bitmaps and the pictures on them go, in client pixels. The card and memory
+// pictures show only their rows 10 to 39.
+struct Picture {
+    const char* name;
+    int x, y;
+    int sourceY, height;
+};
+const Picture CAMERA_PAGE_PICTURES[] = {
+    {"IDB_CAMERATAB", 96, 18, 0, 248},
+    {"IDB_CARD", 172, 184, 10, 30},
+    {"IDB_MEMORY", 280, 184, 10, 30},
+};
+const Picture OPTION_PAGE_PICTURES[] = {
+    {"IDB_OPTIONTAB", 96, 18, 0, 248},
+    {"IDB_LX-2", 125, 55, 0, 48},
+    {"IDB_PORT", 125, 123, 0, 48},
+    {"IDB_SPEED", 125, 191, 0, 48},
+};
 
 struct Label {
     int x, y;
     const char* text;
 };
-const Label OPTION_LABELS[] = {{125, 74, "MODEL"}, {125, 142, "PORT"}, {125, 210, "SPEED"}};
-const Label CAMERA_LABELS[] = {{128, 154, "SELECT"}, {280, 60, "SELECT ALL"}, {280, 114, "CANCEL ALL"},
-                               {172, 188, "CARD"}, {280, 188, "MEMORY"}};
+const Label CAMERA_PAGE_LABELS[] = {{128, 154, "SELECT"}, {280, 60, "SELECT ALL"}, {280, 114, "CANCEL ALL"}};
 
-void fill(HDC dc, const RECT& area, COLORREF colour)
+const POINT SLASH_FROM = {228, 90};
+const POINT SLASH_TO = {220, 110};
+
+// Button drawing state: a press that went down on the camera-link or SELECT button, and the
+// one normal-look drawing that a completed click on them skips (they drew the look after the
+// click themselves, before the button's own redraw).
+struct ButtonFeedback {
+    bool cameraArmed;
+    bool selectArmed;
+    bool cameraSkip;
+    bool selectSkip;
+    WNDPROC previous[4];  // IDC_CAMERA, IDC_SELECT, IDC_SELECTALL, IDC_CANCELALL
+};
+ButtonFeedback g_feedback;
+
+int subclassSlot(int id)
 {
-    ScopedGdiObject brush(CreateSolidBrush(colour));
-    FillRect(dc, &area, static_cast<HBRUSH>(brush.get()));
+    switch (id) {
+    case IDC_CAMERA:    return 0;
+    case IDC_SELECT:    return 1;
+    case IDC_SELECTALL: return 2;
+    case IDC_CANCELALL: return 3;
+    default:            return -1;
+    }
 }
 
-void drawTab(HDC dc, const RECT& area, const char* text, bool front)
+// A bitmap of the module for one drawing.
+ScopedGdiObject loadBitmap(const char* name)
 {
-    fill(dc, area, front ? PAGE_COLOUR : TAB_BEHIND_COLOUR);
-    RECT edge = area;
-    DrawEdge(dc, &edge, EDGE_RAISED, front ? (BF_LEFT | BF_TOP | BF_RIGHT) : BF_RECT);
-    RECT textArea = area;
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextA(dc, text, -1, &textArea, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    return ScopedGdiObject(LoadBitmapA(g_source.moduleInstance, name));
 }
 
-void drawLabels(HDC dc, const Label* labels, size_t count)
+// Runs draw(memory DC, bitmap size) with the bitmap selected into a memory DC that matches
+// `dc`. A bitmap that could not be loaded leaves its place undrawn.
+template <typename Draw>
+void withBitmap(HDC dc, HGDIOBJ bitmap, Draw draw)
 {
-    SelectedObject font(dc, g_cameraWindow.fonts.label ? g_cameraWindow.fonts.label : GetStockObject(DEFAULT_GUI_FONT));
-    SetBkMode(dc, TRANSPARENT);
-    for (size_t i = 0; i < count; ++i) TextOutA(dc, labels[i].x, labels[i].y, labels[i].text, lstrlenA(labels[i].text));
+    BITMAP info;
+    if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return;
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) return;
+    {
+        SelectedObject source(memory, bitmap);
+        draw(memory, info);
+    }
+    DeleteDC(memory);
 }
 
-// The SELECT button's picture counts as selected when the list holds it.
+// Copies `height` rows of a bitmap from row `sourceY` on, 1:1, to (x, y).
+void copyBitmap(HDC dc, HGDIOBJ bitmap, int x, int y, int sourceY, int height)
+{
+    withBitmap(dc, bitmap, [&](HDC memory, const BITMAP& info) {
+        BitBlt(dc, x, y, info.bmWidth, height, memory, 0, sourceY, SRCCOPY);
+    });
+}
+
+// Draws a whole bitmap into the control's top-left size x size square.
+void stretchBitmap(HDC dc, HGDIOBJ bitmap, int size)
+{
+    withBitmap(dc, bitmap, [&](HDC memory, const BITMAP& info) {
+        StretchBlt(dc, 0, 0, size, size, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    });
+}
+
+void stretchNamedBitmap(HDC dc, const char* name, int size)
+{
+    ScopedGdiObject bitmap = loadBitmap(name);
+    stretchBitmap(dc, bitmap.get(), size);
+}
+
+// A button's own device context, for the looks drawn outside WM_DRAWITEM.
+void drawOnButton(HWND button, HGDIOBJ bitmap, int size)
+{
+    WindowDC dc(button);
+    if (dc) stretchBitmap(dc.get(), bitmap, size);
+}
+
+HWND selectButton()
+{
+    return g_source.cameraWindow ? GetDlgItem(g_source.cameraWindow, IDC_SELECT) : nullptr;
+}
+
+// ---- SELECT looks ----
+
 bool currentSelected()
 {
     return pictureListFindCurrent() == PICTURE_SELECTED;
 }
 
-void drawPlainButton(HDC dc, HWND control, bool pressed, bool marked)
+// Whether the list holds `number`, asked through the list's find-current operation. The
+// current picture number is put back exactly as found, so callers never see the moment's
+// number (a camera without a current picture keeps 0).
+bool selectedIfCurrentWere(uint16_t number)
 {
-    RECT area;
-    GetClientRect(control, &area);
-    fill(dc, area, marked ? RGB(255, 230, 140) : PAGE_COLOUR);
-    RECT edge = area;
-    DrawEdge(dc, &edge, pressed || marked ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-    char text[32] = "";
-    const int id = GetDlgCtrlID(control);
-    if (id == IDC_CAMERA) lstrcpyA(text, g_camera.connected ? "LINK" : "CAM");
-    else if (id == IDC_DISK) lstrcpyA(text, "FILES");
-    else GetWindowTextA(control, text, sizeof text);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, IsWindowEnabled(control) ? RGB(0, 0, 0) : DISABLED_TEXT);
-    if (pressed) OffsetRect(&area, 1, 1);
-    DrawTextA(dc, text, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    const uint16_t found = g_camera.currentPicture;
+    g_camera.currentPicture = number;
+    const bool selected = currentSelected();
+    g_camera.currentPicture = found;
+    return selected;
 }
 
-// Radios: a filled circle for the medium in use, an empty one for the other medium, a grey one
-// where the medium is not available (no connection, or a family without it).
-void drawRadio(HDC dc, HWND control, int id)
+bool nextSelected()
 {
-    RECT area;
-    GetClientRect(control, &area);
-    fill(dc, area, PAGE_COLOUR);
-    const uint32_t thisMedium = id == IDC_CARD ? 1 : 0;
-    const int32_t lacking = id == IDC_CARD ? MODEL_LX3 : MODEL_LX1;
-    bool available = g_cameraWindow.page != CAMERA_OFFLINE;
-    const bool chosen = available && g_camera.storageMedium == thisMedium;
-    if (!chosen && g_settings.modelNumber == lacking) available = false;
-    ScopedGdiObject pen(CreatePen(PS_SOLID, 1, available ? RGB(0, 0, 0) : DISABLED_TEXT));
-    ScopedGdiObject brush(CreateSolidBrush(chosen ? RGB(0, 0, 0) : available ? RGB(255, 255, 255) : DISABLED_TEXT));
-    SelectedObject usePen(dc, pen.get());
-    SelectedObject useBrush(dc, brush.get());
-    Ellipse(dc, area.left + 1, area.top + 1, area.right - 1, area.bottom - 1);
+    const uint32_t count = pictureCountOfModel();
+    const uint16_t current = g_camera.currentPicture;
+    return selectedIfCurrentWere(current < count ? current + 1 : 1);
 }
 
-void drawButton(const DRAWITEMSTRUCT& item, bool pressed)
+bool previousSelected()
 {
-    if (item.CtlID < IDC_CAMERA || item.CtlID > IDC_MEMORY) return;
-    if (item.CtlID == IDC_CARD || item.CtlID == IDC_MEMORY) {
-        drawRadio(item.hDC, item.hwndItem, item.CtlID);
-        return;
-    }
-    const bool marked = item.CtlID == IDC_SELECT && g_cameraWindow.page == CAMERA_ONLINE && currentSelected();
-    drawPlainButton(item.hDC, item.hwndItem, pressed, marked && !pressed);
+    const uint16_t current = g_camera.currentPicture;
+    return selectedIfCurrentWere(current == 1 ? static_cast<uint16_t>(pictureCountOfModel()) : current - 1);
+}
+
+HGDIOBJ selectLook(bool selected)
+{
+    return selected ? g_cameraWindow.bitmaps.selectPressed : g_cameraWindow.bitmaps.select;
 }
 
 void drawSelectLook(bool selected)
 {
-    HWND window = g_source.cameraWindow;
-    HWND button = window ? GetDlgItem(window, IDC_SELECT) : nullptr;
-    if (!button) return;
-    WindowDC dc(button);
-    if (dc) drawPlainButton(dc.get(), button, false, selected);
+    HWND button = selectButton();
+    if (button) drawOnButton(button, selectLook(selected), 32);
 }
 
-// Whether picture `number` is in the list, looked up as the list sees the current picture.
-bool selectedAt(uint16_t number)
+// What the SELECT button shows while the busy command runs, or for the current picture.
+bool selectShownSelected()
 {
-    const uint16_t current = g_camera.currentPicture;
-    g_camera.currentPicture = number;
-    const bool selected = currentSelected();
-    g_camera.currentPicture = current;
-    return selected;
+    switch (g_cameraWindow.busy) {
+    case BUSY_NEXT:       return nextSelected();
+    case BUSY_PREVIOUS:   return previousSelected();
+    case BUSY_SELECT_ALL: return pictureCountOfModel() != 0;
+    case BUSY_CANCEL_ALL: return false;
+    default:              return currentSelected();
+    }
 }
 
-WNDPROC g_previousProcedure[IDC_MEMORY - IDC_CAMERA + 1];
+// ---- Radios ----
 
-// A fast second click arrives as a double click: it counts as a second press.
+// The same in both looks: not available offline or on a family without this medium, lit for the
+// medium in use (LX-1 cameras use the card, LX-3 cameras the internal memory).
+const char* radioImage(int id)
+{
+    if (g_cameraWindow.page == CAMERA_OFFLINE) return "IDB_DSRADIO";
+    const uint32_t medium = id == IDC_CARD ? MEDIUM_CARD : MEDIUM_INTERNAL;
+    if (g_camera.storageMedium == medium) return "IDB_ONRADIO";
+    const int32_t modelWithout = id == IDC_CARD ? MODEL_LX3 : MODEL_LX1;
+    if (g_settings.modelNumber == modelWithout) return "IDB_DSRADIO";
+    return "IDB_OFRADIO";
+}
+
+// ---- Owner-drawn looks ----
+
+// The image of a button look: one of the kept bitmaps, or a resource loaded for this drawing,
+// and the side of the square it fills.
+struct Look {
+    HGDIOBJ kept;
+    const char* name;
+    int size;
+};
+
+Look kept(HGDIOBJ bitmap, int size)
+{
+    return {bitmap, nullptr, size};
+}
+
+Look loaded(const char* name, int size)
+{
+    return {nullptr, name, size};
+}
+
+const Look NOTHING = {nullptr, nullptr, 0};
+
+Look pressedLook(int id)
+{
+    const KeptBitmaps& bitmaps = g_cameraWindow.bitmaps;
+    switch (id) {
+    case IDC_CAMERA:    return kept(bitmaps.cameraPressed, 48);
+    case IDC_DISK:      return loaded("IDB_FILEDW", 48);
+    case IDC_SELECT:    return kept(bitmaps.selectPressed, 32);
+    case IDC_SELECTALL: return kept(bitmaps.selectAllPressed, 32);
+    case IDC_CANCELALL: return loaded("IDB_CLEARDW", 32);
+    case IDC_PREV:      return loaded("IDB_PREVDW", 32);
+    case IDC_NEXT:      return loaded("IDB_NEXTDW", 32);
+    case IDC_CARD:
+    case IDC_MEMORY:    return loaded(radioImage(id), 15);
+    default:            return NOTHING;
+    }
+}
+
+Look normalLook(int id)
+{
+    const KeptBitmaps& bitmaps = g_cameraWindow.bitmaps;
+    const bool offline = g_cameraWindow.page == CAMERA_OFFLINE;
+    switch (id) {
+    case IDC_CAMERA:    return kept(g_camera.connected ? bitmaps.cameraPressed : bitmaps.camera, 48);
+    case IDC_DISK:      return loaded("IDB_FILE", 48);
+    case IDC_SELECT:    return offline ? loaded("IDB_DISKDIS", 32) : kept(selectLook(selectShownSelected()), 32);
+    case IDC_SELECTALL: return offline ? loaded("IDB_DISKDIS", 32) : kept(bitmaps.selectAll, 32);
+    case IDC_CANCELALL: return offline ? loaded("IDB_CLEARDIS", 32) : kept(bitmaps.clear, 32);
+    case IDC_PREV:      return loaded(offline ? "IDB_PREVDIS" : "IDB_PREV", 32);
+    case IDC_NEXT:      return loaded(offline ? "IDB_NEXTDIS" : "IDB_NEXT", 32);
+    case IDC_CARD:
+    case IDC_MEMORY:    return loaded(radioImage(id), 15);
+    default:            return NOTHING;
+    }
+}
+
+void drawLook(HDC dc, const Look& look)
+{
+    if (look.name) stretchNamedBitmap(dc, look.name, look.size);
+    else stretchBitmap(dc, look.kept, look.size);
+}
+
+// ---- Subclassed buttons ----
+
+// "Released inside" means within the button's client rectangle: a release on its right or
+// bottom edge line (x or y equal to the width) is outside and sends no command either.
+bool releasedInside(HWND button, LPARAM lParam)
+{
+    RECT client;
+    GetClientRect(button, &client);
+    const WORD x = LOWORD(lParam), y = HIWORD(lParam);
+    return x < client.right && y < client.bottom;
+}
+
+void onButtonDown(HWND button, int id)
+{
+    const KeptBitmaps& kept = g_cameraWindow.bitmaps;
+    switch (id) {
+    case IDC_CANCELALL: drawOnButton(button, kept.clearPressed, 32); break;
+    case IDC_SELECTALL: drawOnButton(button, kept.selectAllPressed, 32); break;
+    case IDC_CAMERA:
+        g_feedback.cameraArmed = true;
+        drawOnButton(button, kept.cameraPressed, 48);
+        break;
+    case IDC_SELECT:
+        g_feedback.selectArmed = true;
+        drawOnButton(button, kept.selectPressed, 32);
+        break;
+    }
+}
+
+void onButtonUp(HWND button, int id, LPARAM lParam)
+{
+    const KeptBitmaps& kept = g_cameraWindow.bitmaps;
+    switch (id) {
+    case IDC_CANCELALL: drawOnButton(button, kept.clear, 32); break;
+    case IDC_SELECTALL: drawOnButton(button, kept.selectAll, 32); break;
+    case IDC_CAMERA:
+        if (g_feedback.cameraArmed && releasedInside(button, lParam)) {
+            g_feedback.cameraSkip = true;
+            // the look the link will have once the click has opened or closed it
+            drawOnButton(button, g_camera.connected ? kept.camera : kept.cameraPressed, 48);
+        }
+        g_feedback.cameraArmed = false;
+        break;
+    case IDC_SELECT:
+        if (g_feedback.selectArmed && releasedInside(button, lParam)) {
+            g_feedback.selectSkip = true;
+            // selecting moves on to the next picture; deselecting stays
+            drawOnButton(button, selectLook(currentSelected() ? false : nextSelected()), 32);
+        } else {
+            drawOnButton(button, selectLook(currentSelected()), 32);
+        }
+        g_feedback.selectArmed = false;
+        break;
+    }
+}
+
 LRESULT CALLBACK subclassedButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const int id = GetDlgCtrlID(button);
-    if (message == WM_LBUTTONDBLCLK) {
+    const int slot = subclassSlot(id);
+    WNDPROC previous = slot >= 0 ? g_feedback.previous[slot] : nullptr;
+    if (!previous) return DefWindowProcA(button, message, wParam, lParam);
+    switch (message) {
+    case WM_LBUTTONDBLCLK:  // a fast second click is a second press
         PostMessageA(button, WM_LBUTTONDOWN, wParam, lParam);
         return 0;
+    case WM_LBUTTONDOWN: onButtonDown(button, id); break;
+    case WM_LBUTTONUP:   onButtonUp(button, id, lParam); break;
     }
-    return CallWindowProcA(g_previousProcedure[id - IDC_CAMERA], button, message, wParam, lParam);
+    return CallWindowProcA(previous, button, message, wParam, lParam);
 }
 
 }  // namespace
@@ -143,33 +330,46 @@ LRESULT CALLBACK subclassedButtonProc(HWND button, UINT message, WPARAM wParam, 
 void paintShownPage(HWND window, HDC dc)
 {
     (void)window;
-    const bool cameraPage = cameraPageShown();
-    fill(dc, PAGE_FRAME, PAGE_COLOUR);
-    RECT frame = PAGE_FRAME;
-    DrawEdge(dc, &frame, EDGE_RAISED, BF_RECT);
-    SelectedObject font(dc, g_cameraWindow.fonts.control ? g_cameraWindow.fonts.control : GetStockObject(DEFAULT_GUI_FONT));
-    drawTab(dc, CAMERA_TAB, "CAMERA", cameraPage);
-    drawTab(dc, OPTION_TAB, "OPTION", !cameraPage);
-    if (!cameraPage) {
-        drawLabels(dc, OPTION_LABELS, sizeof OPTION_LABELS / sizeof OPTION_LABELS[0]);
+    if (!cameraPageShown()) {
+        for (const Picture& picture : OPTION_PAGE_PICTURES) {
+            ScopedGdiObject bitmap = loadBitmap(picture.name);
+            copyBitmap(dc, bitmap.get(), picture.x, picture.y, picture.sourceY, picture.height);
+        }
         return;
     }
-    drawLabels(dc, CAMERA_LABELS, sizeof CAMERA_LABELS / sizeof CAMERA_LABELS[0]);
-    // The slash between the picture number and the picture count.
+    for (const Picture& picture : CAMERA_PAGE_PICTURES) {
+        ScopedGdiObject bitmap = loadBitmap(picture.name);
+        copyBitmap(dc, bitmap.get(), picture.x, picture.y, picture.sourceY, picture.height);
+    }
+    {
+        SelectedObject font(dc, g_cameraWindow.fonts.label);
+        const int oldMode = SetBkMode(dc, TRANSPARENT);
+        for (const Label& label : CAMERA_PAGE_LABELS) TextOutA(dc, label.x, label.y, label.text, lstrlenA(label.text));
+        SetBkMode(dc, oldMode);
+    }
     ScopedGdiObject pen(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
     SelectedObject usePen(dc, pen.get());
-    MoveToEx(dc, 228, 90, nullptr);
-    LineTo(dc, 220, 110);
+    MoveToEx(dc, SLASH_FROM.x, SLASH_FROM.y, nullptr);
+    LineTo(dc, SLASH_TO.x, SLASH_TO.y);
 }
 
 void drawButtonPressed(const DRAWITEMSTRUCT& item)
 {
-    drawButton(item, true);
+    drawLook(item.hDC, pressedLook(item.CtlID));
 }
 
 void drawButtonNormal(const DRAWITEMSTRUCT& item)
 {
-    drawButton(item, false);
+    // A click on the camera-link or SELECT button has already drawn the look it leads to.
+    if (g_feedback.cameraSkip) {
+        g_feedback.cameraSkip = false;
+        return;
+    }
+    if (g_feedback.selectSkip) {
+        g_feedback.selectSkip = false;
+        return;
+    }
+    drawLook(item.hDC, normalLook(item.CtlID));
 }
 
 void drawSelectForCurrent()
@@ -189,22 +389,18 @@ void drawSelectForSelectAll()
 
 void drawSelectForNext()
 {
-    const uint32_t count = pictureCountOfModel();
-    const uint16_t next = g_camera.currentPicture < count ? g_camera.currentPicture + 1 : 1;
-    drawSelectLook(selectedAt(next));
+    drawSelectLook(nextSelected());
 }
 
 void drawSelectForPrevious()
 {
-    const uint16_t previous = g_camera.currentPicture > 1 ? g_camera.currentPicture - 1
-                                                          : static_cast<uint16_t>(pictureCountOfModel());
-    drawSelectLook(selectedAt(previous));
+    drawSelectLook(previousSelected());
 }
 
 void subclassButton(HWND button)
 {
-    const int id = GetDlgCtrlID(button);
-    if (id < IDC_CAMERA || id > IDC_MEMORY) return;
-    g_previousProcedure[id - IDC_CAMERA] = reinterpret_cast<WNDPROC>(
+    const int slot = subclassSlot(GetDlgCtrlID(button));
+    if (slot < 0) return;
+    g_feedback.previous[slot] = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclassedButtonProc)));
 }

@@ -1,17 +1,398 @@
 #include "file_browser_window.h"
 
+#include "directory_scan.h"
+#include "file_list.h"
+#include "thumbnail_grid.h"
+#include "../camera/acquisition.h"
+#include "../camera_window/shared_fonts.h"
+#include "../resources/resource_ids.h"
+#include "../camera/maker_common.h"
+#include "../twain/capabilities.h"
+#include "../twain/dispatch.h"
+#include "../twain/ds_entry.h"
+#include "../twain/error_report.h"
+#include "../twain/notifications.h"
+#include "../twain/scoped_handle.h"
 #include "../twain/source_state.h"
 
+#include <string>
+
 namespace {
+
+constexpr int ITEM_HEIGHT = 18;
+
+// The six controls, in the order they are created and destroyed. One browser at a time.
+struct BrowserControls {
+    HWND ok;
+    HWND cancel;
+    HWND directoryList;
+    HWND driveBox;
+    HWND fileTypeBox;
+    HWND scrollBar;
+};
+
+BrowserControls g_controls;
+
+struct ControlSpec {
+    HWND BrowserControls::*handle;
+    int id;
+    const char* className;
+    const char* text;
+    DWORD style;
+    HFONT (*font)();  // the camera window's font it borrows; none for the scroll bar
+};
+
+const ControlSpec CONTROLS[] = {
+    {&BrowserControls::ok, IDOK, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, controlFont},
+    {&BrowserControls::cancel, IDCANCEL, "BUTTON", "CANCEL", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, controlFont},
+    {&BrowserControls::directoryList, IDC_DIRECTORY, "LISTBOX", "",
+     WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
+         LBS_NOINTEGRALHEIGHT,
+     browserFont},
+    {&BrowserControls::driveBox, IDC_DRIVE, "COMBOBOX", "",
+     WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | CBS_NOINTEGRALHEIGHT,
+     browserFont},
+    {&BrowserControls::fileTypeBox, IDC_FILETYPE, "COMBOBOX", "",
+     WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_HASSTRINGS | CBS_NOINTEGRALHEIGHT, browserFont},
+    {&BrowserControls::scrollBar, IDC_FILESCROLL, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT, nullptr},
+};
+
+// Where each control goes in a client area of width w and height h.
+RECT controlPlace(int id, int w, int h, const GridGeometry& geometry)
+{
+    switch (id) {
+    case IDOK:           return {w - 80, h - 96, 64, 20};
+    case IDCANCEL:       return {w - 80, h - 64, 64, 20};
+    case IDC_DIRECTORY:  return {w - 184, 20, 160, 160};
+    case IDC_DRIVE:      return {w - 184, 192, 160, 100};
+    case IDC_FILETYPE:   return {w - 184, h - 136, 160, 80};
+    default:             return {CELL_PITCH * geometry.columns + GRID_LEFT, GRID_TOP, 15, CELL_PITCH * geometry.rows};
+    }
+}
+
+void destroyControls()
+{
+    for (const ControlSpec& spec : CONTROLS) {
+        HWND& handle = g_controls.*spec.handle;
+        if (handle && IsWindow(handle)) DestroyWindow(handle);
+        handle = nullptr;
+    }
+}
+
+void showCameraWindow()
+{
+    if (g_source.cameraWindow && IsWindow(g_source.cameraWindow)) ShowWindow(g_source.cameraWindow, SW_SHOW);
+}
+
+void setRedraw(HWND control, bool redraw)
+{
+    SendMessageA(control, WM_SETREDRAW, redraw, 0);
+    if (redraw) InvalidateRect(control, nullptr, TRUE);
+}
+
+// The current directory listed anew and scanned, with the grid back at its top.
+void relist(HWND window)
+{
+    SendMessageA(g_controls.directoryList, LB_RESETCONTENT, 0, 0);
+    listCurrentDirectory(window, g_controls.directoryList);
+    fileListRelease();
+    scanFiles(window);
+}
+
+// ---- Messages ----
+
+LRESULT onCreate(HWND window)
+{
+    // Boxes shown while the window is being made are owned by it.
+    g_source.fileBrowserWindow = window;
+    RECT client = {};
+    GetClientRect(window, &client);
+    const HINSTANCE instance = g_source.moduleInstance;
+    for (const ControlSpec& spec : CONTROLS) {
+        const RECT place = controlPlace(spec.id, client.right, client.bottom, gridGeometry(window));
+        HWND control = CreateWindowExA(0, spec.className, spec.text, spec.style, place.left, place.top, place.right,
+                                       place.bottom, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                       instance, nullptr);
+        g_controls.*spec.handle = control;
+        if (!control) continue;
+        ShowWindow(control, SW_SHOW);
+        if (spec.font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(spec.font()), TRUE);
+    }
+    fillDriveBox(g_controls.driveBox);
+    fillFileTypeBox(g_controls.fileTypeBox);
+    listCurrentDirectory(window, g_controls.directoryList);
+    fileListRelease();
+    scanFiles(window);
+    SendMessageA(window, UM_FILEREFRESH, 0, 0);
+    gridSetFirstRow(0);
+    return 0;
+}
+
+LRESULT onSize(HWND window, int w, int h)
+{
+    const GridGeometry geometry = gridGeometry(window);
+    for (const ControlSpec& spec : CONTROLS) {
+        HWND control = g_controls.*spec.handle;
+        const RECT place = controlPlace(spec.id, w, h, geometry);
+        MoveWindow(control, place.left, place.top, place.right, place.bottom, spec.id != IDC_FILESCROLL);
+    }
+    SendMessageA(window, UM_FILEREFRESH, 0, 0);
+    return 0;
+}
+
+LRESULT onPaint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (dc) gridPaint(window, dc);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+// Closing by the close box or CANCEL: the list goes, the camera window comes back.
+void closeBrowser(HWND window)
+{
+    fileListRelease();
+    showCameraWindow();
+    destroyControls();
+    DestroyWindow(window);
+}
+
+void drawItemText(const DRAWITEMSTRUCT& item, const std::string& text, int x)
+{
+    const bool selected = item.itemState & ODS_SELECTED;
+    const COLORREF oldText = SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    const COLORREF oldBack = SetBkColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(item.hDC, &metrics);
+    const int y = (item.rcItem.top + item.rcItem.bottom - metrics.tmHeight) / 2;
+    ExtTextOutA(item.hDC, x, y, ETO_OPAQUE | ETO_CLIPPED, &item.rcItem, text.c_str(), static_cast<UINT>(text.size()),
+                nullptr);
+    SetTextColor(item.hDC, oldText);
+    SetBkColor(item.hDC, oldBack);
+}
+
+// Icons are drawn clipped to their item, whatever their picture's extent.
+void drawItemIcon(const DRAWITEMSTRUCT& item, const char* name, int x, int y)
+{
+    HICON icon = static_cast<HICON>(LoadImageA(g_source.moduleInstance, name, IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    if (!icon) return;
+    const int saved = SaveDC(item.hDC);
+    IntersectClipRect(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom);
+    DrawIconEx(item.hDC, x, y, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    RestoreDC(item.hDC, saved);
+    DestroyIcon(icon);
+}
+
+std::string itemText(HWND control, UINT getLength, UINT getText, UINT index)
+{
+    const LRESULT length = SendMessageA(control, getLength, index, 0);
+    if (length < 0) return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(control, getText, index, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied < 0 ? 0 : static_cast<size_t>(copied));
+    return text;
+}
+
+const char* driveIcon(ULONG_PTR kind)
+{
+    switch (kind) {
+    case DRIVE_KIND_REMOVABLE: return "ICI_FD";
+    case DRIVE_KIND_CDROM:     return "ICI_CDROM";
+    case DRIVE_KIND_REMOTE:    return "ICI_NETD";
+    case DRIVE_KIND_RAMDISK:   return "ICI_RAM";
+    default:                   return "ICI_DRIVE";
+    }
+}
+
+void drawDriveItem(const DRAWITEMSTRUCT& item)
+{
+    if (item.itemID == static_cast<UINT>(-1)) return;
+    const int q = LOWORD(GetDialogBaseUnits()) / 4;
+    drawItemText(item, itemText(item.hwndItem, CB_GETLBTEXTLEN, CB_GETLBTEXT, item.itemID), 2 * q + 25);
+    drawItemIcon(item, driveIcon(item.itemData), q + 2, item.rcItem.top + 3);
+    if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &item.rcItem);
+}
+
+void drawDirectoryItem(const DRAWITEMSTRUCT& item)
+{
+    if (item.itemID == static_cast<UINT>(-1)) return;
+    if (!(item.itemAction & (ODA_DRAWENTIRE | ODA_SELECT))) return;
+    const int index = static_cast<int>(item.itemID);
+    const int depth = pathDepth();
+    const bool pathEntry = index < depth;
+    const int indent = 3 * (pathEntry ? index : depth);
+    std::string text = itemText(item.hwndItem, LB_GETTEXTLEN, LB_GETTEXT, item.itemID);
+    if (index == 0) text += '\\';
+    drawItemText(item, text, indent + 22);
+    if (item.itemState & ODS_SELECTED) DrawFocusRect(item.hDC, &item.rcItem);
+    drawItemIcon(item, pathEntry ? "ICI_DIROPEN" : "ICI_DIRCLOSE", item.rcItem.left + indent + 2, item.rcItem.top + 2);
+}
+
+LRESULT onDrawItem(const DRAWITEMSTRUCT* item)
+{
+    if (!item) return 0;
+    if (item->CtlID == IDC_DRIVE) drawDriveItem(*item);
+    else if (item->CtlID == IDC_DIRECTORY) drawDirectoryItem(*item);
+    return 0;
+}
+
+// A drive whose medium is missing cannot be made current: the box goes back to the drive
+// that still is, and its directory is listed again.
+void changeDrive(HWND window)
+{
+    const LRESULT selected = SendMessageA(g_controls.driveBox, CB_GETCURSEL, 0, 0);
+    const std::string root =
+        selected < 0 ? std::string() : itemText(g_controls.driveBox, CB_GETLBTEXTLEN, CB_GETLBTEXT, selected);
+    const bool changed = !root.empty() && SetCurrentDirectoryA(root.substr(0, 2).c_str());
+    setRedraw(g_controls.directoryList, false);
+    SendMessageA(g_controls.directoryList, LB_RESETCONTENT, 0, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_DIRECTORY, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(g_controls.directoryList));
+    relist(window);
+    setRedraw(g_controls.directoryList, true);
+    if (!changed) SendMessageA(g_controls.driveBox, CB_SETCURSEL, currentDriveEntry(), 0);
+    SendMessageA(window, UM_FILEREFRESH, 0, 0);
+    gridSetFirstRow(0);
+}
+
+// The double-clicked entry's path becomes the listed directory. A path longer than the saved
+// directory can hold is not entered: the browser stays where it is with its listing.
+void enterDirectory(HWND window)
+{
+    const LRESULT selected = SendMessageA(g_controls.directoryList, LB_GETCURSEL, 0, 0);
+    const std::string path = directoryEntryPath(g_controls.directoryList, static_cast<int>(selected));
+    if (path.empty() || path.size() >= SAVED_DIRECTORY_SIZE) return;
+    setRedraw(g_controls.directoryList, false);
+    gridSetFirstRow(0);
+    fileListRelease();
+    // A directory that cannot be entered leaves the old one current; it is listed again.
+    SetCurrentDirectoryA(path.c_str());
+    relist(window);
+    setRedraw(g_controls.directoryList, true);
+    SendMessageA(window, UM_FILEREFRESH, 0, 0);
+}
+
+void changeFileType(HWND window)
+{
+    gridReleaseThumbnails();
+    gridLoadThumbnails(window);
+    SendMessageA(window, UM_FILEREFRESH, 0, 0);
+    gridSetFirstRow(0);
+}
+
+// The first file of a memory transfer, decoded at OK so that its size can be reported.
+// False, with the condition code set (and reported unless the user cancelled), when it failed.
+bool acquireFirstFile()
+{
+    HGLOBAL bitmap = nullptr;
+    const uint16_t result = acquireNext(&bitmap);
+    if (result == DEC_ERR_NOMEMORY || result == DEC_ERR_NOMEMORY2) {
+        failWithReport("Insufficient memory.  ", ConditionCode::LowMemory);
+        return false;
+    }
+    if (result == DEC_ERR_CANCELLED) {
+        failQuietly(ConditionCode::OperationError);
+        return false;
+    }
+    if (result != 0) {
+        failWithReport("File read error.  ", ConditionCode::OperationError);
+        return false;
+    }
+    if (!bitmap) return false;
+    if (holdCurrentBitmap(bitmap)) return true;
+    failWithReport("Insufficient memory.  ", ConditionCode::LowMemory);
+    return false;
+}
+
+// OK: the selected files of the shown kind become the pending transfers. For a memory
+// transfer the first one is decoded now, so that its size can be reported.
+void announceSelectedFiles(HWND window)
+{
+    const FileKind kind = readFileKind(window);
+    g_source.fileKind = kind;
+    g_source.transferOrigin = ORIGIN_FILE_BROWSER;
+    if (!fileListAnySelected(kind)) {
+        errorBox(window, 0, ERROR_SELECT_IMAGES, nullptr);
+        return;
+    }
+    g_source.pendingCount = static_cast<int16_t>(fileListCountSelected(kind));
+    if (!g_source.currentBitmap && memoryTransferSelected()) {
+        if (!acquireFirstFile()) return;
+    }
+    g_source.imageInfoMarker = 0;
+    notifyTransferReady();
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+LRESULT onCommand(HWND window, int id, int notification)
+{
+    switch (id) {
+    case IDOK:
+        announceSelectedFiles(window);
+        return 0;
+    case IDCANCEL:
+        closeBrowser(window);
+        return 1;
+    case IDC_DRIVE:
+        if (notification == CBN_SELCHANGE) changeDrive(window);
+        return 0;
+    case IDC_DIRECTORY:
+        if (notification == LBN_SELCHANGE) gridSetFirstRow(0);
+        if (notification == LBN_DBLCLK) enterDirectory(window);
+        return 0;
+    case IDC_FILETYPE:
+        if (notification == CBN_SELCHANGE) changeFileType(window);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+LRESULT onDestroy(HWND window)
+{
+    if (g_source.fileBrowserWindow == window) g_source.fileBrowserWindow = nullptr;
+    g_controls = {};
+    return 0;
+}
+
+POINT pointOf(LPARAM lParam)
+{
+    return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+}
 
 LRESULT CALLBACK fileBrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_CREATE:
+        return onCreate(window);
+    case WM_SIZE:
+        return onSize(window, LOWORD(lParam), HIWORD(lParam));
+    case WM_PAINT:
+        return onPaint(window);
+    case WM_CLOSE:
+        closeBrowser(window);
+        return 0;
     case WM_DESTROY:
-        if (g_source.fileBrowserWindow == window) g_source.fileBrowserWindow = nullptr;
-        // The camera window was hidden while the browser stood in for it. When the source is
-        // being closed, the camera window is already gone.
-        if (g_source.cameraWindow && IsWindow(g_source.cameraWindow)) ShowWindow(g_source.cameraWindow, SW_SHOW);
+        return onDestroy(window);
+    case WM_MEASUREITEM:
+        if (lParam) reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = ITEM_HEIGHT;
+        return 1;
+    case WM_DRAWITEM:
+        return onDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_COMMAND:
+        return onCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case WM_VSCROLL:
+        gridScroll(window, LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
+        return 0;
+    case WM_LBUTTONDOWN:
+        gridClick(window, pointOf(lParam), wParam);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        if (gridHitTest(window, pointOf(lParam))) SendMessageA(window, WM_COMMAND, IDOK, 0);
+        return 0;
+    case UM_FILEREFRESH:
+        gridRefresh(window);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -23,13 +404,25 @@ LRESULT CALLBACK fileBrowserWindowProc(HWND window, UINT message, WPARAM wParam,
 ATOM registerFileBrowserWindowClass(HINSTANCE instance)
 {
     WNDCLASSA windowClass = {};
-    windowClass.style = CS_DBLCLKS | CS_PARENTDC;
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_PARENTDC | CS_BYTEALIGNWINDOW;
     windowClass.lpfnWndProc = fileBrowserWindowProc;
     windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, "LX3TW_ICO");
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     windowClass.lpszClassName = FILE_BROWSER_WINDOW_CLASS;
     return RegisterClassA(&windowClass);
+}
+
+bool createFileBrowserWindow(HWND owner)
+{
+    HWND window = CreateWindowExA(0, FILE_BROWSER_WINDOW_CLASS, FILE_BROWSER_WINDOW_TITLE, WS_CAPTION | WS_SYSMENU,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, FILE_BROWSER_WINDOW_WIDTH, FILE_BROWSER_WINDOW_HEIGHT,
+                                  owner, nullptr, g_source.moduleInstance, nullptr);
+    if (!window) return false;
+    g_source.fileBrowserWindow = window;
+    ShowWindow(window, SW_SHOWNORMAL);
+    return true;
 }
 
 bool fileBrowserWindowExists()
@@ -39,6 +432,10 @@ bool fileBrowserWindowExists()
 
 void destroyFileBrowserWindow()
 {
-    if (fileBrowserWindowExists()) DestroyWindow(g_source.fileBrowserWindow);
+    if (fileBrowserWindowExists()) {
+        destroyControls();
+        DestroyWindow(g_source.fileBrowserWindow);
+    }
     g_source.fileBrowserWindow = nullptr;
+    fileListRelease();
 }

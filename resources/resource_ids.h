@@ -39,3 +39,7 @@
 #define IDC_MEMORY          2017  // internal memory radio
 
 // ---- File browser window ----
+#define IDC_DRIVE           1151
+#define IDC_DIRECTORY       1152
+#define IDC_FILETYPE        1153
+#define IDC_FILESCROLL      1154

@@ -25,6 +25,7 @@ enum TransferOrigin : uint16_t {
 enum FileKind : uint16_t {
     FILE_KIND_EXIF = 0,
     FILE_KIND_K4I  = 1,
+    FILE_KIND_NONE = 2,  // the file-type box shows no known type
 };
 
 constexpr size_t SAVED_DIRECTORY_SIZE = 256;

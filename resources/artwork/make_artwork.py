@@ -19,7 +19,7 @@ import struct
 import sys
 from pathlib import Path
 
-from PIL import Image, ImageDraw
+from PIL import Image, ImageChops, ImageDraw
 
 SS = 4  # curved shapes are drawn at 4x and scaled down, which smooths their edges
 
@@ -35,23 +35,23 @@ FACE = (236, 238, 242)        # raised button faces
 WHITE = (255, 255, 255)
 BLUE_DARK = (24, 70, 150)
 BLUE = (60, 130, 215)
-BLUE_LIGHT = (150, 200, 245)
 GREEN = (40, 180, 75)
 RED = (205, 45, 40)
 AMBER = (240, 185, 60)
+AMBER_DARK = (176, 120, 28)
 BLACK = (0, 0, 0)
 
 # The 16-colour table of every 4-bit bitmap and icon. Black comes first: icons put it under
 # their transparent pixels.
 PALETTE16 = [BLACK, INK, GRAPHITE, SLATE, CHASSIS, SHADOW, STEEL, PANEL, FACE, WHITE,
-             BLUE_DARK, BLUE, BLUE_LIGHT, GREEN, RED, AMBER]
+             BLUE_DARK, BLUE, GREEN, RED, AMBER, AMBER_DARK]
 
-# Shades only the 8-bit pictures use.
+# Shades only the 8-bit pictures use (4-bit ones get the nearest colour of the table).
+BLUE_LIGHT = (150, 200, 245)
 GREEN_GLOW = (170, 250, 160)
 GREEN_DARK = (36, 84, 48)
 RED_DARK = (140, 24, 24)
 RED_LIGHT = (250, 130, 120)
-AMBER_DARK = (176, 120, 28)
 GOLD = (226, 186, 84)
 TAB_BACK_TOP, TAB_BACK_BOTTOM = (176, 180, 188), (156, 160, 168)
 TAB_FRONT_TOP = (246, 247, 250)
@@ -121,6 +121,16 @@ def shape_mask(w, h, draw_shape):
     return layer.image().getchannel("A")
 
 
+def bevel(layer, box, radius, edge=INK, light=WHITE, dark=SHADOW, face=FACE):
+    """The one bevel of the whole set: an outline, a light edge top and left, a dark edge bottom
+    and right, and the face inside."""
+    x0, y0, x1, y1 = box
+    layer.rrect(box, radius, edge)
+    layer.rrect((x0 + 1, y0 + 1, x1 - 1, y1 - 1), radius - 1, light)
+    layer.rrect((x0 + 2, y0 + 2, x1 - 1, y1 - 1), radius - 1, dark)
+    layer.rrect((x0 + 2, y0 + 2, x1 - 2, y1 - 2), radius - 1.5, face)
+
+
 # ---- Pixel font (5 x 7, capitals), for the engraved captions of the pages ---------------------
 FONT = {  # seven rows of five pixels each
     "A": ".###. #...# #...# ##### #...# #...# #...#",
@@ -175,26 +185,23 @@ def draw_text(img, x, y, text, colour, shadow=None):
 
 
 # ---- Plates: the one bevel every button and well shares ---------------------------------------
-RAISED, PRESSED, DISABLED, WELL = "raised", "pressed", "disabled", "well"
+RAISED, PRESSED, DISABLED = "raised", "pressed", "disabled"
+
+
+# A plate's outline, light edge, dark edge and face, by the look of its button. A pressed plate
+# turns its light: the dark edge is at the top and left.
+PLATE_COLOURS = {
+    RAISED: (INK, WHITE, SHADOW, FACE),
+    PRESSED: (INK, SLATE, PANEL, STEEL),
+    DISABLED: (SHADOW, WHITE, STEEL, PANEL),
+}
 
 
 def plate(size, style, background, radius=4):
     """A square button plate of `size` on `background` (the colour around its rounded corners)."""
     img = Image.new("RGB", (size, size), background)
-    edge, light, dark, face = {
-        RAISED: (INK, WHITE, SHADOW, FACE),
-        PRESSED: (INK, SLATE, PANEL, STEEL),
-        DISABLED: (SHADOW, WHITE, STEEL, PANEL),
-        WELL: (SHADOW, SLATE, WHITE, PANEL),
-    }[style]
     layer = Layer(size, size)
-    layer.rrect((0, 0, size, size), radius, edge)
-    layer.rrect((1, 1, size - 1, size - 1), radius - 1, light)
-    layer.rrect((2, 2, size - 1, size - 1), radius - 1, dark)
-    if style == PRESSED:  # a deeper shadow under the top and left edges
-        layer.rrect((2, 2, size - 1, size - 1), radius - 1, GRAPHITE)
-        layer.rrect((3, 3, size - 1, size - 1), radius - 1, dark)
-    layer.rrect((2, 2, size - 2, size - 2), radius - 1.5, face)
+    bevel(layer, (0, 0, size, size), radius, *PLATE_COLOURS[style])
     put(img, layer.image())
     return img
 
@@ -421,12 +428,32 @@ def picto_led(lit):
 GROUP_PICTURES = (14, 30, 252, 158)
 DIVIDER_X = 178                                         # between the number boxes and SELECT ALL
 GROUP_MEDIUM = (14, 164, 252, 212)
+PHOTO_EMBLEM_AT = (26, 48)                             # the empty corner above SELECT
 NUMBER_CAPTIONS = [("NUMBER", 80), ("TOTAL", 136)]      # over the two 40-pixel number boxes
 OPTION_ROWS = [(14, 30, 252, 92), (14, 98, 252, 160), (14, 166, 252, 228)]
 OPTION_CAPTIONS = ["CAMERA MODEL", "COM PORT", "LINE SPEED"]
 OPTION_PICTURES = [(29, 37), (29, 105), (29, 173)]      # 48 x 48 each
-CARD_AT, MEMORY_AT = (76, 166), (184, 166)              # rows 10 to 39 of the 48 x 48 pictures
+CARD_AT, MEMORY_AT = (76, 156), (184, 156)              # the page shows their rows 10 to 39 only
+RADIO_AT = (56, 170)                                    # the card radio; the memory one is alike
 MEDIUM_CAPTIONS = [("CARD", CARD_AT[0]), ("MEMORY", MEMORY_AT[0])]  # under the 48-wide pictures
+
+
+def engrave(img, picto, at):
+    """Presses a pictogram into the metal: its shape in the groove grey, lit from below."""
+    alpha = picto.getchannel("A")
+    for colour, (dx, dy) in ((WHITE, (1, 1)), (SHADOW, (0, 0))):
+        flat = Image.new("RGBA", picto.size, colour + (0,))
+        flat.putalpha(alpha)
+        put(img, flat, (at[0] + dx, at[1] + dy))
+
+
+def picto_photo(w, h):
+    """A framed landscape with a sun: the page's emblem for "pictures"."""
+    L = Layer(w, h)
+    L.draw.rounded_rectangle(L.box((0, 0, w, h)), radius=2 * SS, outline=INK + (255,), width=2 * SS)
+    L.poly([(3, h - 3), (3, h - 9), (14, h - 20), (22, h - 12), (29, h - 18), (w - 3, h - 8), (w - 3, h - 3)], INK)
+    L.ellipse((w - 15, 6, w - 7, 14), INK)
+    return L.image()
 
 
 def groove(img, box, caption=None):
@@ -460,10 +487,7 @@ def page(front):
     being the one in front and joined to the body."""
     img = Image.new("RGB", (PAGE_W, PAGE_H), CHASSIS)
     body = Layer(PAGE_W, PAGE_H)
-    body.rrect((0, BODY_TOP, PAGE_W, PAGE_H), 5, INK)
-    body.rrect((1, BODY_TOP + 1, PAGE_W - 1, PAGE_H - 1), 4, WHITE)
-    body.rrect((2, BODY_TOP + 2, PAGE_W - 1, PAGE_H - 1), 4, SHADOW)
-    body.rrect((2, BODY_TOP + 2, PAGE_W - 2, PAGE_H - 2), 3.5, PANEL)
+    bevel(body, (0, BODY_TOP, PAGE_W, PAGE_H), 5, face=PANEL)
     put(img, body.image())
     # a faint light band along the top of the body: the metal catches the light
     band = vgradient(PAGE_W - 6, 10, mix(PANEL, WHITE, 0.5), PANEL)
@@ -472,46 +496,38 @@ def page(front):
         screw(img, cx, cy)
 
     tabs = [("CAMERA", CAMERA_TAB_X, "camera"), ("OPTION", OPTION_TAB_X, "option")]
-    for caption, (x0, x1), name in sorted(tabs, key=lambda t: t[2] == front):
-        is_front = name == front
-        top = 0 if is_front else 3
-        left, right = (x0 - 2, x1 + 2) if is_front else (x0, x1)
-        bottom = BODY_TOP + 3 if is_front else BODY_TOP + 1
-        tab = Layer(PAGE_W, PAGE_H)
-        tab.rrect((left, top, right, bottom + 4), 4, INK)
-        inner = (left + 1, top + 1, right - 1, bottom + 4)
-        tab.rrect(inner, 3, WHITE)
-        tab_img = tab.image()
-        face_mask = shape_mask(PAGE_W, PAGE_H,
-                               lambda L: L.rrect((left + 2, top + 2, right - 2, bottom + 4), 2.5, WHITE))
-        fill = vgradient(PAGE_W, PAGE_H, (0, 0, 0), (0, 0, 0))
-        if is_front:
-            fill.paste(vgradient(right - left, bottom - top, TAB_FRONT_TOP, PANEL), (left, top))
-        else:
-            fill.paste(vgradient(right - left, bottom - top, TAB_BACK_TOP, TAB_BACK_BOTTOM), (left, top))
-        face = fill.convert("RGBA")
-        face.putalpha(face_mask)
-        shade = Image.new("RGBA", (PAGE_W, PAGE_H), SHADOW + (0,))
-        shade.putalpha(shape_mask(PAGE_W, PAGE_H,
-                                  lambda L: L.rrect((right - 2, top + 2, right - 1, bottom + 4), 0, WHITE)))
-        clip = Image.new("L", (PAGE_W, PAGE_H), 0)
-        clip.paste(255, (0, 0, PAGE_W, bottom))
-        for part in (tab_img, shade, face):
-            a = part.getchannel("A")
-            part.putalpha(Image.composite(a, clip, clip))
-            put(img, part)
-        if not is_front:  # the body's edge runs along the foot of a tab behind
-            d = ImageDraw.Draw(img)
-            d.line((left, BODY_TOP, right - 1, BODY_TOP), fill=INK)
-            d.line((left, BODY_TOP + 1, right - 1, BODY_TOP + 1), fill=WHITE)
-        tx = (x0 + x1 - text_width(caption)) // 2
-        draw_text(img, tx, top + 5 if is_front else top + 4, caption,
-                  INK if is_front else GRAPHITE, WHITE if is_front else None)
+    for caption, columns, name in sorted(tabs, key=lambda t: t[2] == front):  # the front one last
+        tab_header(img, caption, columns, name == front)
     return img
 
 
-def page_background(x, y, w, h):
-    return page("camera").crop((x, y, x + w, y + h))
+def tab_header(img, caption, columns, in_front):
+    """A tab header over the body's top edge. The one in front is taller, two pixels wider on
+    each side, lighter, and open into the body; the one behind is darker and stands on the edge."""
+    x0, x1 = columns
+    top, left, right = (0, x0 - 2, x1 + 2) if in_front else (3, x0, x1)
+    bottom = BODY_TOP + 3 if in_front else BODY_TOP + 1   # rows below this are the body's
+    outline = Layer(PAGE_W, PAGE_H)
+    outline.rrect((left, top, right, bottom + 4), 4, INK)
+    outline.rrect((left + 1, top + 1, right - 1, bottom + 4), 3, WHITE)
+    face = Image.new("RGB", (PAGE_W, PAGE_H))
+    face.paste(vgradient(right - left, bottom - top, *((TAB_FRONT_TOP, PANEL) if in_front
+                                                        else (TAB_BACK_TOP, TAB_BACK_BOTTOM))), (left, top))
+    face = face.convert("RGBA")
+    face.putalpha(shape_mask(PAGE_W, PAGE_H, lambda L: L.rrect((left + 2, top + 2, right - 2, bottom + 4), 2.5, WHITE)))
+    shade = Image.new("RGBA", (PAGE_W, PAGE_H), SHADOW + (0,))
+    shade.putalpha(shape_mask(PAGE_W, PAGE_H, lambda L: L.rrect((right - 2, top + 2, right - 1, bottom + 4), 0, WHITE)))
+    above_body = Image.new("L", (PAGE_W, PAGE_H), 0)
+    above_body.paste(255, (0, 0, PAGE_W, bottom))
+    for part in (outline.image(), shade, face):
+        part.putalpha(ImageChops.darker(part.getchannel("A"), above_body))
+        put(img, part)
+    if not in_front:  # the body's edge runs along the foot of a tab behind
+        d = ImageDraw.Draw(img)
+        d.line((left, BODY_TOP, right - 1, BODY_TOP), fill=INK)
+        d.line((left, BODY_TOP + 1, right - 1, BODY_TOP + 1), fill=WHITE)
+    draw_text(img, (x0 + x1 - text_width(caption)) // 2, top + (5 if in_front else 4), caption,
+              INK if in_front else GRAPHITE, WHITE if in_front else None)
 
 
 def camera_page():
@@ -526,6 +542,8 @@ def camera_page():
         draw_text(img, x + (40 - text_width(caption)) // 2, 62, caption, SLATE, WHITE)
     for caption, x in MEDIUM_CAPTIONS:
         draw_text(img, x + (48 - text_width(caption)) // 2, 198, caption, SLATE, WHITE)
+    engrave(img, picto_photo(44, 34), PHOTO_EMBLEM_AT)
+    draw_text(img, 22, 224, "MELVO", SHADOW, WHITE)
     return img
 
 
@@ -536,12 +554,12 @@ def option_page():
     return img
 
 
-def picture_on_page(picto_img, at, well=True):
-    """A 48 x 48 picture seated on the page at `at`: a soft sunken well behind the pictogram."""
+def picture_on_page(picto_img, page_img, at, well):
+    """A 48 x 48 picture that the window copies onto a page, its row 0 landing on the page at
+    `at`: the page itself behind it, with a soft sunken well when `well` is set."""
     x, y = at
-    base = page_background(x, y, 48, 48) if not well else None
+    base = page_img.crop((x, y, x + 48, y + 48))
     if well:
-        base = page("option").crop((x, y, x + 48, y + 48))
         L = Layer(48, 48)
         L.rrect((0, 0, 48, 48), 5, SHADOW)
         L.rrect((1, 1, 48, 48), 5, WHITE)
@@ -557,20 +575,13 @@ def button(size, style, picto, background):
     return with_picto(img, picto, style)
 
 
-def page_colour_under(x, y):
-    return page("camera").getpixel((x, y))
-
-
 # ---- File browser art ------------------------------------------------------------------------
 def sheet():
     """A grid cell's background: a light slide mount with the photo window at (16, 9), 96 x 72,
     and the seat of the name plate at (10, 92)."""
     img = Image.new("RGB", (126, 126), CHASSIS)
     L = Layer(126, 126)
-    L.rrect((3, 3, 123, 123), 5, INK)
-    L.rrect((4, 4, 122, 122), 4, WHITE)
-    L.rrect((5, 5, 122, 122), 4, SHADOW)
-    L.rrect((5, 5, 121, 121), 3.5, PANEL)
+    bevel(L, (3, 3, 123, 123), 5, face=PANEL)
     put(img, L.image())
     d = ImageDraw.Draw(img)
     d.rectangle((14, 7, 113, 82), fill=SHADOW)                             # photo window
@@ -586,12 +597,11 @@ def sheet():
 
 
 def name_plate():
+    """The plate under a file name in the grid; the name is written at (5, 3) in black, and a
+    selected file's plate is shown inverted."""
     img = Image.new("RGB", (108, 26), STEEL)
     L = Layer(108, 26)
-    L.rrect((0, 0, 108, 26), 3, INK)
-    L.rrect((1, 1, 107, 25), 2, WHITE)
-    L.rrect((2, 2, 107, 25), 2, SHADOW)
-    L.rrect((2, 2, 106, 24), 1.5, FACE)
+    bevel(L, (0, 0, 108, 26), 3)
     put(img, L.image())
     return img
 
@@ -721,49 +731,49 @@ def write_icon(path, rgba):
 # ---- The catalogue ---------------------------------------------------------------------------
 def catalogue():
     """Every bitmap: name -> (bits per pixel, RGB picture of its exact size)."""
-    left = CHASSIS                                         # the left column sits on the window
-    def on_page(x, y):
-        return page_colour_under(x + 3, y + 3)
-    select_bg = on_page(32, 104)
+    camera_tab, option_tab = camera_page(), option_page()
+    left = CHASSIS                                     # the left column sits on the window itself
+    on_page = camera_tab.getpixel((GROUP_PICTURES[0] + 20, GROUP_PICTURES[1] + 20))
     disk, disk_dw = picto_selection_disk(32, False), picto_selection_disk(32, True)
     arrows_prev, arrows_next = picto_arrows(32, False), picto_arrows(32, True)
     clear = picto_clear(32)
     camera_off = picto_camera(48, lit=(110, 40, 40))
     camera_on = picto_camera(48, lit=GREEN)
     return {
-        "IDB_CAMERATAB": (8, camera_page()),
-        "IDB_OPTIONTAB": (8, option_page()),
-        "IDB_LX-2": (8, picture_on_page(picto_camera(48), OPTION_PICTURES[0])),
-        "IDB_PORT": (8, picture_on_page(picto_port(48), OPTION_PICTURES[1])),
-        "IDB_SPEED": (8, picture_on_page(picto_gauge(48), OPTION_PICTURES[2])),
-        "IDB_CARD": (8, picture_on_page(picto_card(48), CARD_AT, well=False)),
-        "IDB_MEMORY": (8, picture_on_page(picto_chip(48, "RAM"), MEMORY_AT, well=False)),
+        "IDB_CAMERATAB": (8, camera_tab),
+        "IDB_OPTIONTAB": (8, option_tab),
+        "IDB_LX-2": (8, picture_on_page(picto_camera(48), option_tab, OPTION_PICTURES[0], well=True)),
+        "IDB_PORT": (8, picture_on_page(picto_port(48), option_tab, OPTION_PICTURES[1], well=True)),
+        "IDB_SPEED": (8, picture_on_page(picto_gauge(48), option_tab, OPTION_PICTURES[2], well=True)),
+        "IDB_CARD": (8, picture_on_page(picto_card(48), camera_tab, CARD_AT, well=False)),
+        "IDB_MEMORY": (8, picture_on_page(picto_chip(48, "RAM"), camera_tab, MEMORY_AT, well=False)),
         "IDB_CAMERA": (8, button(48, RAISED, camera_off, left)),
         "IDB_CAMERADW": (4, button(48, PRESSED, camera_on, left)),
         "IDB_FILE": (8, button(48, RAISED, picto_folder(48), left)),
         "IDB_FILEDW": (8, button(48, PRESSED, picto_folder(48), left)),
-        "IDB_DISK": (4, button(32, RAISED, disk, select_bg)),
-        "IDB_DISKDW": (4, button(32, PRESSED, disk_dw, select_bg)),
-        "IDB_DISKDIS": (4, button(32, DISABLED, disk, select_bg)),
-        "IDB_CLEAR": (8, button(32, RAISED, clear, select_bg)),
-        "IDB_CLEARDW": (8, button(32, PRESSED, clear, select_bg)),
-        "IDB_CLEARDIS": (8, button(32, DISABLED, clear, select_bg)),
-        "IDB_PREV": (8, button(32, RAISED, arrows_prev, select_bg)),
-        "IDB_PREVDW": (8, button(32, PRESSED, arrows_prev, select_bg)),
-        "IDB_PREVDIS": (4, button(32, DISABLED, arrows_prev, select_bg)),
-        "IDB_NEXT": (8, button(32, RAISED, arrows_next, select_bg)),
-        "IDB_NEXTDW": (8, button(32, PRESSED, arrows_next, select_bg)),
-        "IDB_NEXTDIS": (4, button(32, DISABLED, arrows_next, select_bg)),
-        "IDB_ONRADIO": (8, led_on_page(True)),
-        "IDB_OFRADIO": (8, led_on_page(False)),
-        "IDB_DSRADIO": (8, led_on_page(None)),
+        "IDB_DISK": (4, button(32, RAISED, disk, on_page)),
+        "IDB_DISKDW": (4, button(32, PRESSED, disk_dw, on_page)),
+        "IDB_DISKDIS": (4, button(32, DISABLED, disk, on_page)),
+        "IDB_CLEAR": (8, button(32, RAISED, clear, on_page)),
+        "IDB_CLEARDW": (8, button(32, PRESSED, clear, on_page)),
+        "IDB_CLEARDIS": (8, button(32, DISABLED, clear, on_page)),
+        "IDB_PREV": (8, button(32, RAISED, arrows_prev, on_page)),
+        "IDB_PREVDW": (8, button(32, PRESSED, arrows_prev, on_page)),
+        "IDB_PREVDIS": (4, button(32, DISABLED, arrows_prev, on_page)),
+        "IDB_NEXT": (8, button(32, RAISED, arrows_next, on_page)),
+        "IDB_NEXTDW": (8, button(32, PRESSED, arrows_next, on_page)),
+        "IDB_NEXTDIS": (4, button(32, DISABLED, arrows_next, on_page)),
+        "IDB_ONRADIO": (8, led_on_page(True, camera_tab)),
+        "IDB_OFRADIO": (8, led_on_page(False, camera_tab)),
+        "IDB_DSRADIO": (8, led_on_page(None, camera_tab)),
         "IDB_DIBBASESHEET": (4, sheet()),
         "IDB_FILEBASE": (4, name_plate()),
     }
 
 
-def led_on_page(lit):
-    base = page_background(56, 170, 15, 15).convert("RGB")
+def led_on_page(lit, page_img):
+    x, y = RADIO_AT
+    base = page_img.crop((x, y, x + 15, y + 15))
     put(base, picto_led(lit))
     return base
 

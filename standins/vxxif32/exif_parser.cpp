@@ -283,7 +283,11 @@ uint32_t pelsPerMeter(double dotsPerUnit, int unit) {
     return uint32_t(std::lround(ppm));
 }
 
-uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
+namespace {
+
+// The walk behind both parsers. With `headersOnly` it ends at the first scan header, which the
+// rest of a file of `fileSize` bytes must be able to follow with one bit a block.
+uint16_t walkJpeg(const uint8_t* data, size_t size, bool headersOnly, uint64_t fileSize, JpegFacts* facts) {
     if (!facts || (!data && size)) return IMG_ERR_BAD_ARGUMENT;
     std::memset(facts, 0, sizeof *facts);
     facts->orientation = 1;
@@ -336,6 +340,10 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
             // the decoder busy for minutes. Real progressive files have about ten.
             if (++scans > JPEG_MAX_SCANS) return IMG_ERR_BAD_FORMAT;
             sawScan = true;
+            if (headersOnly) {
+                if ((fileSize - at) * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
+                break;
+            }
             // Entropy-coded data runs to the next marker that is neither a stuffed 0xFF00 nor
             // a restart marker.
             size_t scanStart = at;
@@ -350,10 +358,21 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
         }
     }
     if (!facts->frameMarker || !sawScan) return IMG_ERR_BAD_FORMAT;
-    if (entropyBytes * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
+    if (!headersOnly && entropyBytes * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
     if (!facts->xPelsPerMeter) {  // Exif's resolution wins; JFIF's density is the fallback
         facts->xPelsPerMeter = jfifX;
         facts->yPelsPerMeter = jfifY;
     }
     return IMG_OK;
+}
+
+}  // namespace
+
+uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
+    return walkJpeg(data, size, false, size, facts);
+}
+
+uint16_t parseJpegHeaders(const uint8_t* data, size_t size, uint64_t fileSize, JpegFacts* facts) {
+    if (fileSize < size) return IMG_ERR_BAD_ARGUMENT;
+    return walkJpeg(data, size, true, fileSize, facts);
 }

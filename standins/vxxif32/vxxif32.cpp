@@ -43,6 +43,17 @@ uint16_t writeInfoBlock(const JpegFacts& facts, LockedBlock* extra) {
     return IMG_OK;
 }
 
+// Hands the bitmap and the info block to the caller's records.
+uint16_t deliver(const JpegFacts& facts, LockedBlock* bitmap, EXIF_RESULT* result, WORD* orientation) {
+    LockedBlock extra;
+    uint16_t rc = writeInfoBlock(facts, &extra);
+    if (rc != IMG_OK) return rc;
+    if (orientation) *orientation = facts.orientation;
+    result->bitmap = bitmap->handOver();
+    result->extra = extra.handOver();
+    return IMG_OK;
+}
+
 // Decodes `size` bytes in the mode the options ask for and fills the caller's records.
 uint16_t decodeInto(const uint8_t* data, size_t size, EXIF_RESULT* result, WORD* orientation,
                     const EXIF_OPTIONS* options, const PROGRESS_HOOK* hook) {
@@ -56,13 +67,7 @@ uint16_t decodeInto(const uint8_t* data, size_t size, EXIF_RESULT* result, WORD*
         rc = exifDecodeThumbnail(data, size, lockedBlockAllocator(&bitmap), &facts);
     }
     if (rc != IMG_OK) return rc;
-    LockedBlock extra;
-    rc = writeInfoBlock(facts, &extra);
-    if (rc != IMG_OK) return rc;
-    if (orientation) *orientation = facts.orientation;
-    result->bitmap = bitmap.handOver();
-    result->extra = extra.handOver();
-    return IMG_OK;
+    return deliver(facts, &bitmap, result, orientation);
 }
 
 uint16_t checkArguments(EXIF_RESULT* result, const EXIF_OPTIONS* options) {
@@ -75,14 +80,24 @@ uint16_t checkArguments(EXIF_RESULT* result, const EXIF_OPTIONS* options) {
 
 }  // namespace
 
+// A file browser checks every file of a folder and shows thumbnails of many: both read only the
+// start of the file, where the markers, the Exif block and its thumbnail are, unless they need more.
+constexpr uint64_t HEAD_BYTES = 64 * 1024;
+
 extern "C" DWORD WINAPI exifCheckFile(LPCSTR path, WORD* orientation) {
     std::vector<uint8_t> file;
     uint64_t fileSize = 0;
-    uint16_t rc = readFileStart(path, EXIF_MAX_FILE_SIZE, &file, &fileSize);
+    uint16_t rc = readFileStart(path, HEAD_BYTES, &file, &fileSize);
     if (rc != IMG_OK) return rc;
     if (fileSize > EXIF_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;
     JpegFacts facts;
-    rc = parseJpeg(file.data(), file.size(), &facts);
+    rc = parseJpegHeaders(file.data(), file.size(), fileSize, &facts);
+    if (rc == IMG_ERR_TRUNCATED && file.size() < fileSize) {
+        // The segments before the first scan are longer than the head (large APP segments).
+        rc = readFileStart(path, EXIF_MAX_FILE_SIZE, &file, &fileSize);
+        if (rc != IMG_OK) return rc;
+        rc = parseJpegHeaders(file.data(), file.size(), fileSize, &facts);
+    }
     if (rc == IMG_OK && orientation) *orientation = facts.orientation;
     return rc;
 }
@@ -93,6 +108,17 @@ extern "C" WORD WINAPI exifDecodeFile(LPCSTR path, EXIF_RESULT* result, WORD* or
     if (rc != IMG_OK) return rc;
     std::vector<uint8_t> file;
     uint64_t fileSize = 0;
+    if (options->wholePicture == 0) {
+        // A thumbnail that is embedded in the head needs nothing more of the file.
+        rc = readFileStart(path, HEAD_BYTES, &file, &fileSize);
+        if (rc != IMG_OK) return rc;
+        if (fileSize > EXIF_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;
+        JpegFacts facts;
+        LockedBlock bitmap;
+        if (exifDecodeHeadThumbnail(file.data(), file.size(), fileSize, lockedBlockAllocator(&bitmap), &facts) ==
+            IMG_OK)
+            return deliver(facts, &bitmap, result, orientation);
+    }
     rc = readFileStart(path, EXIF_MAX_FILE_SIZE, &file, &fileSize);
     if (rc != IMG_OK) return rc;
     if (fileSize > EXIF_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;

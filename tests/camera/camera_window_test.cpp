@@ -21,8 +21,10 @@
 
 namespace {
 
-const char CANNOT_CONNECT[] = "Cannot connect to the camera.\nPlease check the connection.";
-const char COMMUNICATION[] = "Communication failure.\nPlease reset the camera.";
+const std::string CAPTION = "MELVO DIGITAL CAMERA ERROR: ";
+const std::string CANNOT_CONNECT = CAPTION + "Cannot connect to the camera.\nPlease check the connection.";
+const std::string COMMUNICATION = CAPTION + "Communication failure.\nPlease reset the camera.";
+const std::vector<std::string> SELECT_IMAGES = {CAPTION + "Please select image(s)."};
 
 const std::map<int, const char*> CAMERA_PAGE_NAMES = {
     {IDC_SELECT, "select"}, {IDC_SELECTALL, "all"}, {IDC_CANCELALL, "none"}, {IDC_PREV, "prev"},
@@ -41,13 +43,11 @@ protected:
     void SetUp() override
     {
         SourceTest::SetUp();
-        const DWORD attributes = GetFileAttributesA(settingsFilePath().c_str());
-        hadSettings = attributes != INVALID_FILE_ATTRIBUTES;
+        hadSettings = GetFileAttributesA(settingsFilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
         if (hadSettings) savedSettings = readFileBytes(settingsFilePath());
         DeleteFileA(settingsFilePath().c_str());
         g_settings = {};
         g_camera = {};
-        dsm.clear();
     }
     void TearDown() override
     {
@@ -87,19 +87,13 @@ protected:
     // Typing into the number box: the box itself notifies the window with EN_CHANGE.
     void type(const char* text) { SetWindowTextA(control(IDC_NUMBER), text); }
 
-    std::string text(int id)
+    std::string text(int id, UINT message = WM_GETTEXT, WPARAM index = 64)
     {
         char buffer[64] = "";
-        GetWindowTextA(control(id), buffer, sizeof buffer);
+        if (static_cast<LRESULT>(index) >= 0) SendMessageA(control(id), message, index, reinterpret_cast<LPARAM>(buffer));
         return buffer;
     }
-    std::string choice(int id)
-    {
-        const LRESULT index = SendMessageA(control(id), CB_GETCURSEL, 0, 0);
-        char buffer[64] = "";
-        if (index >= 0) SendMessageA(control(id), CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(buffer));
-        return buffer;
-    }
+    std::string choice(int id) { return text(id, CB_GETLBTEXT, SendMessageA(control(id), CB_GETCURSEL, 0, 0)); }
     std::string choices() { return choice(IDC_MODEL) + ", " + choice(IDC_PORT) + ", " + choice(IDC_SPEED); }
     int speedCount() { return static_cast<int>(SendMessageA(control(IDC_SPEED), CB_GETCOUNT, 0, 0)); }
     std::string numbers() { return text(IDC_NUMBER) + " / " + text(IDC_TOTAL); }
@@ -136,10 +130,7 @@ protected:
     std::vector<std::string> boxTexts()
     {
         std::vector<std::string> texts;
-        for (const RecordedBox& box : boxes.boxes()) {
-            EXPECT_EQ("MELVO DIGITAL CAMERA ERROR", box.caption);
-            texts.push_back(box.text);
-        }
+        for (const RecordedBox& box : boxes.boxes()) texts.push_back(box.caption + ": " + box.text);
         boxes.clear();
         return texts;
     }
@@ -165,6 +156,11 @@ protected:
         EnumThreadWindows(GetCurrentThreadId(), countWindow, reinterpret_cast<LPARAM>(&count));
         return count;
     }
+    std::vector<std::string> lastCalls(size_t count)
+    {
+        const std::vector<std::string> calls = cameras.log(1);
+        return std::vector<std::string>(calls.end() - std::min(count, calls.size()), calls.end());
+    }
     // The numbers OK handed over, in the order the acquisition takes them.
     std::vector<int> handedOver()
     {
@@ -179,6 +175,13 @@ protected:
         return static_cast<TW_INT16>(transfers.Count);
     }
 
+    // The source closed and the camera gone, for the next case of a table.
+    void startOver()
+    {
+        if (g_source.state != STATE_DSM_OPEN) closeSource();
+        window = nullptr;
+        removeTree(cameras.port(1));
+    }
     // A camera of `family` on COM1 with `pictures` pictures, connected through the option page.
     void connect(int family, int pictures, const std::string& extraIni = "", int speedIndex = 3)
     {
@@ -206,11 +209,9 @@ FakeDsm CameraWindow::dsm;
 
 TEST_F(CameraWindow, OptionPageShowsTheSettingsFileAndWritesDefaultsOnlyWhenItNamesNoCamera)
 {
+    // The three keys of the file (nullptr: missing), what the page shows, the speeds offered, the file after.
     struct Case {
-        const char* model; const char* port; const char* speed;  // nullptr: key missing
-        std::string shown;
-        int speeds;
-        std::string fileAfter;
+        const char* model; const char* port; const char* speed; std::string shown; int speeds; std::string fileAfter;
     };
     const Case cases[] = {
         {nullptr, nullptr, nullptr, "LX-3 / MLX-300, COM1, 115200bps", 7, "3,1,6"},
@@ -262,13 +263,7 @@ TEST_F(CameraWindow, SpeedListFollowsTheModelAndChoicesReachTheFileOnlyByConnect
 
 TEST_F(CameraWindow, EachFamilyConnectsShowsItsPositionAndClosesFromEitherPage)
 {
-    struct Case {
-        int family;
-        int speedIndex;
-        const char* open;
-        const char* enabled;
-        const char* savedSpeed;
-    };
+    struct Case { int family; int speedIndex; const char* open; const char* enabled; const char* savedSpeed; };
     const Case cases[] = {
         {1, 3, "open port=1 speed=19200 fixed=8,0,0,1,0 -> 0", "select all none prev next ok card", "3"},
         {2, 6, "open port=1 speed=115200 -> 0", "select all none prev next ok card memory", "6"},
@@ -298,21 +293,16 @@ TEST_F(CameraWindow, EachFamilyConnectsShowsItsPositionAndClosesFromEitherPage)
 
 TEST_F(CameraWindow, FailedConnectShowsTheCodeClosesWhatItOpenedAndKeepsTheFile)
 {
-    struct Case {
-        const char* file;  // CameraNum in the settings file
-        int family;        // of the camera on COM1; 0 for none
-        const char* ini;
-        std::string box;
-        std::vector<std::string> calls;
-    };
+    // CameraNum of the file; the family of the camera on COM1 (0: no camera) and its camera.ini.
+    struct Case { const char* file; int family; const char* ini; std::string box; std::vector<std::string> calls; };
     const Case cases[] = {
-        {"3", 0, "", std::string(CANNOT_CONNECT) + "(ff01)", {}},
-        {"1", 1, "[faults]\r\ngetstatus=ff42\r\n", std::string(CANNOT_CONNECT) + "(ff42)",
+        {"3", 0, "", CANNOT_CONNECT + "(ff01)", {}},
+        {"1", 1, "[faults]\r\ngetstatus=ff42\r\n", CANNOT_CONNECT + "(ff42)",
          {"open port=1 speed=19200 fixed=8,0,0,1,0 -> 0", "getstatus -> ff42", "close -> 0"}},
-        {"3", 3, "[faults]\r\ngetcount=ff43\r\n", std::string(CANNOT_CONNECT) + "(ff43)",
+        {"3", 3, "[faults]\r\ngetcount=ff43\r\n", CANNOT_CONNECT + "(ff43)",
          {"open port=1 speed=3 model=3 -> 0", "getcurrent -> 0", "getcount -> ff43", "close -> 0"}},
         // A settings file naming no camera family opens nothing and is left as it is.
-        {"7", 3, "", std::string(CANNOT_CONNECT) + "(fd01)", {}},
+        {"7", 3, "", CANNOT_CONNECT + "(fd01)", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.box);
@@ -361,18 +351,14 @@ TEST_F(CameraWindow, AWindowOpensOnTheOptionPageOfTheConnectionItFinds)
 TEST_F(CameraWindow, TabHeadersOnlySwitchToTheOtherPage)
 {
     enable();
-    for (POINT outside : {POINT{98, 27}, POINT{130, 19}, POINT{130, 35}, POINT{242, 27}, POINT{200, 27}}) {
-        click(outside.x, outside.y);
-        EXPECT_EQ("option offline", page()) << outside.x << "," << outside.y;
+    // Outside both headers, on the option header, a double click: nothing; then the corners.
+    const POINT clicks[] = {{98, 27}, {130, 19}, {130, 35}, {242, 27}, {200, 27}, {0, 0}, {99, 20}, {169, 34}, {241, 34}};
+    const char* const shown[] = {"option", "option", "option", "option", "option", "option", "camera", "camera", "option"};
+    for (size_t i = 0; i < 9; ++i) {
+        if (i == 5) SendMessageA(window, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(130, 27));
+        else click(clicks[i].x, clicks[i].y);
+        EXPECT_EQ(std::string(shown[i]) + " offline", page()) << clicks[i].x << "," << clicks[i].y;
     }
-    SendMessageA(window, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(130, 27));
-    EXPECT_EQ("option offline", page());
-    click(99, 20);
-    EXPECT_EQ("camera offline", page());
-    click(169, 34);
-    EXPECT_EQ("camera offline", page());
-    click(241, 34);
-    EXPECT_EQ("option offline", page());
 }
 
 TEST_F(CameraWindow, EveryWayOutClosesTheLinkAndReleasesTheWindowsFonts)
@@ -383,8 +369,11 @@ TEST_F(CameraWindow, EveryWayOutClosesTheLinkAndReleasesTheWindowsFonts)
         const Way way = static_cast<Way>(round % 4);
         SCOPED_TRACE(round);
         connect(3, 1);
-        const WindowFonts fonts = g_cameraWindow.fonts;
-        ASSERT_EQ(OBJ_FONT, GetObjectType(fonts.control));
+        const WindowFonts& f = g_cameraWindow.fonts;
+        const KeptBitmaps& b = g_cameraWindow.bitmaps;
+        const std::vector<HGDIOBJ> objects = {f.control, f.grid, f.label, f.model, f.browser, b.clear, b.clearPressed,
+            b.selectAll, b.selectAllPressed, b.camera, b.cameraPressed, b.select, b.selectPressed};
+        for (HGDIOBJ object : objects) ASSERT_NE(0u, GetObjectType(object));
         if (way == CANCEL) command(IDCANCEL);
         if (way == CLOSE_BOX) SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         if (way == CLOSE_SOURCE) closeSource();
@@ -397,8 +386,7 @@ TEST_F(CameraWindow, EveryWayOutClosesTheLinkAndReleasesTheWindowsFonts)
         EXPECT_EQ(userClosed ? std::vector<TW_UINT16>{MSG_CLOSEDSREQ} : std::vector<TW_UINT16>{}, notifications());
         if (userClosed) EXPECT_FALSE(IsWindow(window));
         EXPECT_EQ("close -> 0", cameras.log(1).back());
-        for (HFONT font : {fonts.control, fonts.grid, fonts.label, fonts.model, fonts.browser})
-            EXPECT_EQ(0u, GetObjectType(font)) << "a font of the gone window is still there";
+        for (HGDIOBJ object : objects) EXPECT_EQ(0u, GetObjectType(object)) << "a font or bitmap of the gone window";
         if (g_source.state != STATE_DSM_OPEN) closeSource();
         const std::vector<std::string> calls = cameras.log(1);
         EXPECT_EQ(1, std::count(calls.begin(), calls.end(), "close -> 0")) << "closed once";
@@ -413,7 +401,6 @@ TEST_F(CameraWindow, FileBrowserStandsInForTheCameraWindowUntilItCloses)
     enable();
     command(IDC_DISK);
     HWND browser = g_source.fileBrowserWindow;
-    ASSERT_TRUE(IsWindow(browser));
     char className[32] = "";
     GetClassNameA(browser, className, sizeof className);
     EXPECT_STREQ("FILEMAINWINDOW", className);
@@ -427,8 +414,6 @@ TEST_F(CameraWindow, FileBrowserStandsInForTheCameraWindowUntilItCloses)
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_EQ("option offline", page());
 }
-
-}  // namespace
 
 // ---- Camera page commands -------------------------------------------------------------------
 
@@ -452,11 +437,10 @@ TEST_F(CameraWindow, SteppingAndSelectingThenOkAnnouncesTheSelectionInOrder)
 
     command(IDC_OK);
     EXPECT_EQ(std::vector<TW_UINT16>{MSG_XFERREADY}, notifications());
-    EXPECT_EQ(STATE_XFER_READY, g_source.state);
     EXPECT_EQ(2, pending());
+    EXPECT_EQ(STATE_XFER_READY, g_source.state);
     EXPECT_EQ(ORIGIN_CAMERA_WINDOW, g_source.transferOrigin);
     EXPECT_EQ((std::vector<int>{1, 3}), handedOver());
-    EXPECT_TRUE(boxTexts().empty());
 
     // The end of the last transfer reads the camera's position again.
     TW_PENDINGXFERS transfers{};
@@ -464,9 +448,7 @@ TEST_F(CameraWindow, SteppingAndSelectingThenOkAnnouncesTheSelectionInOrder)
     EXPECT_EQ("nextpicture -> 0", cameras.log(1).back());
     session.control(DAT_PENDINGXFERS, MSG_ENDXFER, &transfers);
     EXPECT_EQ(0, transfers.Count);
-    const std::vector<std::string> calls = cameras.log(1);
-    EXPECT_EQ((std::vector<std::string>{"getcurrent -> 0", "getcount -> 0"}),
-              std::vector<std::string>(calls.end() - 2, calls.end()));
+    EXPECT_EQ((std::vector<std::string>{"getcurrent -> 0", "getcount -> 0"}), lastCalls(2));
 }
 
 TEST_F(CameraWindow, SelectAllCancelAllAndOkWithNothingSelected)
@@ -483,7 +465,7 @@ TEST_F(CameraWindow, SelectAllCancelAllAndOkWithNothingSelected)
     command(IDC_SELECTALL);
     command(IDC_CANCELALL);
     command(IDC_OK);
-    EXPECT_EQ(std::vector<std::string>{"Please select image(s)."}, boxTexts());
+    EXPECT_EQ(SELECT_IMAGES, boxTexts());
     EXPECT_TRUE(notifications().empty());
     EXPECT_EQ(STATE_ENABLED, g_source.state);
     EXPECT_EQ("camera online", page());
@@ -492,11 +474,8 @@ TEST_F(CameraWindow, SelectAllCancelAllAndOkWithNothingSelected)
 TEST_F(CameraWindow, NumberBoxJumpsOnlyToAnotherPictureOfTheCamera)
 {
     connect(3, 12);
-    struct Case {
-        const char* typed;
-        const char* shown;
-        const char* call;  // the camera's last call afterwards
-    };
+    // What is typed, what the boxes then show, the camera's last call.
+    struct Case { const char* typed; const char* shown; const char* call; };
     const Case cases[] = {
         {"7", "7 / 12", "gotopicture n=7 -> 0"},
         {"0", "7 / 12", "gotopicture n=7 -> 0"},
@@ -517,13 +496,7 @@ TEST_F(CameraWindow, NumberBoxJumpsOnlyToAnotherPictureOfTheCamera)
 
 TEST_F(CameraWindow, MediumRadiosSwitchOnlyLx2CamerasAndEmptyTheSelection)
 {
-    struct Case {
-        int family;
-        const char* ini;
-        const char* afterMemory;
-        const char* afterCard;
-        const char* lastCall;
-    };
+    struct Case { int family; const char* ini; const char* afterMemory; const char* afterCard; const char* lastCall; };
     const Case cases[] = {
         {2, "", "1 / 2", "1 / 4", "setmedium medium=1 -> 0"},
         {2, "[camera]\r\nswitchable=0\r\n", "3 / 4", "3 / 4", "setmedium medium=1 -> 0"},
@@ -543,29 +516,21 @@ TEST_F(CameraWindow, MediumRadiosSwitchOnlyLx2CamerasAndEmptyTheSelection)
         EXPECT_EQ(c.afterCard, numbers());
         EXPECT_EQ(c.lastCall, cameras.log(1).back());
         command(IDC_OK);
-        EXPECT_EQ(c.family == 2 ? std::vector<std::string>{"Please select image(s)."} : std::vector<std::string>{},
+        EXPECT_EQ(c.family == 2 ? SELECT_IMAGES : std::vector<std::string>{},
                   boxTexts());
-        closeSource();
-        window = nullptr;
-        removeTree(cameras.port(1));
+        startOver();
     }
 }
 
 TEST_F(CameraWindow, AFailingCameraCommandFallsBackToTheOptionPageWithTheLinkClosed)
 {
-    struct Case {
-        int family;
-        const char* fault;
-        int command;
-        WORD code;
-        const char* failed;
-    };
+    struct Case { int family; const char* fault; int command; const char* failed; };
     const Case cases[] = {
-        {3, "nextpicture=ff42", IDC_NEXT, BN_CLICKED, "nextpicture -> ff42"},
-        {1, "prevpicture=ff43", IDC_PREV, BN_CLICKED, "prevpicture -> ff43"},
-        {2, "nextpicture=ff44", IDC_SELECT, BN_CLICKED, "nextpicture -> ff44"},
-        {2, "setmedium=ff45", IDC_MEMORY, BN_CLICKED, "setmedium medium=0 -> ff45"},
-        {3, "gotopicture=ff46", IDC_NUMBER, EN_CHANGE, "gotopicture n=2 -> ff46"},
+        {3, "nextpicture=ff42", IDC_NEXT, "nextpicture -> ff42"},
+        {1, "prevpicture=ff43", IDC_PREV, "prevpicture -> ff43"},
+        {2, "nextpicture=ff44", IDC_SELECT, "nextpicture -> ff44"},
+        {2, "setmedium=ff45", IDC_MEMORY, "setmedium medium=0 -> ff45"},
+        {3, "gotopicture=ff46", IDC_NUMBER, "gotopicture n=2 -> ff46"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.failed);
@@ -574,21 +539,16 @@ TEST_F(CameraWindow, AFailingCameraCommandFallsBackToTheOptionPageWithTheLinkClo
         command(IDC_SELECT);  // picture 3 selected, back on picture 1
         cameras.writeIni(1, "[camera]\r\nfamily=" + std::to_string(c.family) + "\r\n[faults]\r\n" + c.fault + "\r\n");
         if (c.command == IDC_NUMBER) type("2");
-        else command(c.command, c.code);
-        EXPECT_EQ(std::vector<std::string>{std::string(COMMUNICATION) + "(" + std::string(c.fault).substr(
-                                                                           std::string(c.fault).find('=') + 1) + ")"},
-                  boxTexts());
+        else command(c.command);
+        const std::string code = std::string(c.fault).substr(std::string(c.fault).find('=') + 1);
+        EXPECT_EQ(std::vector<std::string>{COMMUNICATION + "(" + code + ")"}, boxTexts());
         EXPECT_EQ("option offline", page());
-        const std::vector<std::string> calls = cameras.log(1);
-        EXPECT_EQ((std::vector<std::string>{c.failed, "close -> 0"}),
-                  std::vector<std::string>(calls.end() - 2, calls.end()));
+        EXPECT_EQ((std::vector<std::string>{c.failed, "close -> 0"}), lastCalls(2));
         command(IDC_CAMERA);  // connects again: the link was closed
         EXPECT_EQ("camera online", page());
         command(IDC_OK);
-        EXPECT_EQ(std::vector<std::string>{"Please select image(s)."}, boxTexts()) << "the box emptied the list";
-        closeSource();
-        window = nullptr;
-        removeTree(cameras.port(1));
+        EXPECT_EQ(SELECT_IMAGES, boxTexts()) << "the box emptied the list";
+        startOver();
     }
 }
 
@@ -600,8 +560,10 @@ TEST_F(CameraWindow, CameraWithoutACurrentPictureHasNothingToSelect)
     command(IDC_SELECT);
     EXPECT_EQ("getcount -> 0", cameras.log(1).back());
     command(IDC_OK);
-    EXPECT_EQ(std::vector<std::string>{"Please select image(s)."}, boxTexts());
+    EXPECT_EQ(SELECT_IMAGES, boxTexts());
     command(IDC_SELECTALL);
     command(IDC_OK);
     EXPECT_EQ((std::vector<int>{1, 2, 3}), handedOver());
 }
+
+}  // namespace

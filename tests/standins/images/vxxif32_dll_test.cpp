@@ -71,6 +71,50 @@ TEST(ExifCheckFile, WholeResultIsZeroOnlyForUsableJpeg) {
     }
 }
 
+// A file of the test's own in the temporary folder, removed at the end.
+struct TempFile {
+    std::string path;
+    explicit TempFile(const std::vector<uint8_t>& bytes) {
+        char folder[MAX_PATH], name[MAX_PATH];
+        GetTempPathA(MAX_PATH, folder);
+        GetTempFileNameA(folder, "xif", 0, name);
+        path = name;
+        HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(h, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+    ~TempFile() { DeleteFileA(path.c_str()); }
+};
+
+TEST(ExifCheckFile, ReadsTheHeadOnlyAndLeavesScanDamageToTheDecode) {
+    // Cut in its scan data: the check passes, the thumbnail comes from the embedded one, the
+    // whole picture is refused.
+    std::vector<uint8_t> cut = readSample("exif_o6.jpg");
+    cut.resize(cut.size() * 3 / 4);
+    // 70 KB of APP2 segments before the frame: the check reads on past the head.
+    std::vector<uint8_t> big = readSample("jfif_plain.jpg");
+    std::vector<uint8_t> app2 = {0xFF, 0xE2, 0xEA, 0x60};
+    app2.resize(0xEA60 + 2, 'x');
+    big.insert(big.begin() + 2, app2.begin(), app2.end());
+    big.insert(big.begin() + 2, app2.begin(), app2.end());
+    TempFile cutFile(cut), bigFile(big);
+    WORD orientation = 0;
+    EXPECT_EQ(0u, exifCheckFile(cutFile.path.c_str(), &orientation));
+    EXPECT_EQ(6, orientation);
+    EXPECT_EQ(0u, exifCheckFile(bigFile.path.c_str(), &orientation));
+    EXIF_RESULT result = {};
+    WORD scratch = 0;
+    ASSERT_EQ(0, exifDecodeFile(cutFile.path.c_str(), &result, &scratch, &kThumbnail, nullptr));
+    const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(result.bitmap));
+    EXPECT_TRUE(showsUprightQuadrants(dib, 0, 0, 96, 72));
+    GlobalUnlock(result.bitmap);
+    releaseResult(&result);
+    EXPECT_EQ(EXIF_ERR_TRUNCATED, exifDecodeFile(cutFile.path.c_str(), &result, &scratch, &kWhole, nullptr));
+    ASSERT_EQ(0, exifDecodeFile(bigFile.path.c_str(), &result, &scratch, &kThumbnail, nullptr));
+    releaseResult(&result);
+}
+
 TEST(ExifDecodeFile, RelativePathDecodesExactlyLikeADirectDecode) {
     CurrentDirectory cd(samplePath(""));
     std::vector<uint8_t> file = readSample("exif_o1.jpg");

@@ -1,0 +1,202 @@
+// OK in the file browser as the application sees it: the source opened and enabled through
+// DS_Entry, the notifications recorded by the TWAIN_32.DLL stand-in beside the test, and the
+// announced files acquired one by one with their pixels.
+#include <gtest/gtest.h>
+
+#include "browser_driver.h"
+#include "fake_dsm.h"
+#include "message_box_recorder.h"
+#include "picture_tree.h"
+#include "camera/acquisition.h"
+#include "file_browser/directory_scan.h"
+#include "file_browser/file_browser_window.h"
+#include "twain/ds_entry.h"
+#include "twain/global_memory.h"
+#include "twain/source_lifetime.h"
+#include "twain/source_state.h"
+
+namespace {
+
+const COLORREF RED = RGB(220, 40, 40);
+const COLORREF GREEN = RGB(40, 200, 40);
+const COLORREF BLUE = RGB(40, 40, 220);
+const COLORREF YELLOW = RGB(230, 230, 60);
+
+TW_IDENTITY identity(TW_UINT32 id, const char* product)
+{
+    TW_IDENTITY result = {};
+    result.Id = id;
+    result.ProtocolMajor = 1;
+    result.ProtocolMinor = 6;
+    result.SupportedGroups = DG_CONTROL | DG_IMAGE;
+    lstrcpyA(result.ProductName, product);
+    return result;
+}
+
+// The colour in the middle of a decoded picture.
+COLORREF centreColour(HGLOBAL bitmap)
+{
+    GlobalLockGuard<BYTE> block(bitmap);
+    if (!block) return CLR_INVALID;
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(block.get());
+    const size_t stride = (header->biWidth * 3 + 3) & ~3;
+    const BYTE* pixel = block.get() + header->biSize + stride * (header->biHeight / 2) + 3 * (header->biWidth / 2);
+    return RGB(pixel[2], pixel[1], pixel[0]);
+}
+
+class Announcement : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static bool attached = false;
+        if (!attached) sourceAttach(GetModuleHandleA(nullptr));
+        attached = true;
+        ASSERT_TRUE(fakeDsmOpen(&dsm)) << "TWAIN_32.DLL stand-in missing beside the test";
+        char directory[MAX_PATH] = "";
+        GetCurrentDirectoryA(sizeof directory, directory);
+        start = directory;
+        g_source.savedDirectory[0] = '\0';
+        TW_IDENTITY source = identity(41, "MELVO DIGITAL CAMERA WIN32");
+        ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source));
+        TW_USERINTERFACE ui = {TRUE, FALSE, nullptr};
+        ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui));
+        tree.jpeg("a.jpg", RED);
+        tree.jpeg("b.jpg", GREEN);
+        tree.jpeg("c.jpg", BLUE);
+        tree.directory("sub");
+        tree.jpeg("sub\\b.jpg", YELLOW);
+        tree.directory("empty");
+        dsm.clear();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr));
+        fakeDsmRelease(&dsm);
+        g_source.savedDirectory[0] = '\0';
+        SetCurrentDirectoryA(start.c_str());
+    }
+
+    TW_UINT16 call(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) { return DS_Entry(&app, dg, dat, msg, data); }
+
+    int transferReadyCount()
+    {
+        int count = 0;
+        for (TW_UINT32 i = 0; i < dsm.callCount(); ++i) {
+            FakeDsmCall recorded = {};
+            EXPECT_TRUE(dsm.getCall(i, &recorded));
+            if (recorded.dat == DAT_NULL && recorded.msg == MSG_XFERREADY) ++count;
+        }
+        return count;
+    }
+
+    TW_INT16 pendingCount()
+    {
+        TW_PENDINGXFERS pending = {};
+        EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending));
+        return pending.Count;
+    }
+
+    // The next announced picture as the transfers fetch it: inside a DS_Entry call, which has
+    // made the listed directory current again.
+    COLORREF acquireColour()
+    {
+        TW_STATUS status = {};
+        call(DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+        HGLOBAL bitmap = nullptr;
+        EXPECT_EQ(0, acquireNext(&bitmap));
+        if (!bitmap) return CLR_INVALID;
+        const COLORREF colour = centreColour(bitmap);
+        GlobalFree(bitmap);
+        return colour;
+    }
+
+    TW_IDENTITY app = identity(3, "Browser test application");
+    FakeDsm dsm;
+    std::string start;
+    PictureTree tree;
+    MessageBoxRecorder boxes;
+};
+
+TEST_F(Announcement, OkWithNothingSelectedAsksForImagesAndAnnouncesNothing)
+{
+    BrowserDriver browser(tree.root());
+    browser.pressButton(IDOK);
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ("Please select image(s).", boxes.boxes()[0].text);
+    EXPECT_EQ(browser.window(), boxes.boxes()[0].owner);
+    EXPECT_EQ(0, transferReadyCount());
+    EXPECT_EQ(STATE_ENABLED, g_source.state);
+    EXPECT_EQ(ORIGIN_FILE_BROWSER, g_source.transferOrigin);
+}
+
+TEST_F(Announcement, OkAnnouncesTheSelectedFilesOfTheListedDirectoryEvenAfterADirectoryWasClicked)
+{
+    BrowserDriver browser(tree.root());
+    browser.click(2);
+    browser.click(3, MK_CONTROL);
+    browser.clickEntry(static_cast<int>(pathDepth()) + 1);  // SUB, once: it is not entered
+    browser.pressButton(IDOK);
+
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(1, transferReadyCount());
+    EXPECT_EQ(STATE_XFER_READY, g_source.state);
+    EXPECT_EQ(2, pendingCount());
+    EXPECT_TRUE(IsWindow(browser.window())) << "the window stays open";
+    EXPECT_TRUE(nearColour(GREEN, acquireColour())) << "b.jpg of the listed directory, not of SUB";
+    EXPECT_TRUE(nearColour(BLUE, acquireColour()));
+    HGLOBAL none = nullptr;
+    EXPECT_EQ(0, acquireNext(&none));
+    EXPECT_EQ(nullptr, none);
+}
+
+TEST_F(Announcement, ADoubleClickAnnouncesTheClickedFileAndAnEmptyGridIgnoresIt)
+{
+    BrowserDriver browser(tree.root());
+    browser.click(1);
+    browser.doubleClickAt(BrowserDriver::cellPoint(3));
+    EXPECT_EQ(1, transferReadyCount());
+    EXPECT_EQ(1, pendingCount());
+    EXPECT_TRUE(nearColour(BLUE, acquireColour()));
+
+    TW_PENDINGXFERS pending = {};
+    ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending));
+    browser.doubleClickEntry(static_cast<int>(pathDepth()));  // EMPTY
+    boxes.clear();  // the decode's progress dialog
+    browser.doubleClickAt(BrowserDriver::cellPoint(1));
+    for (const RecordedBox& box : boxes.boxes()) ADD_FAILURE() << "unexpected box: " << box.text;
+    EXPECT_EQ(1, transferReadyCount());
+    EXPECT_EQ(STATE_ENABLED, g_source.state);
+}
+
+TEST_F(Announcement, AMemoryTransferGetsItsFirstPictureAtOk)
+{
+    TW_USERINTERFACE ui = {TRUE, FALSE, nullptr};
+    ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
+    TW_CAPABILITY mechanism = {ICAP_XFERMECH, TWON_ONEVALUE, globalAllocate(sizeof(TW_ONEVALUE))};
+    {
+        GlobalLockGuard<TW_ONEVALUE> value(mechanism.hContainer);
+        value->ItemType = TWTY_UINT16;
+        value->Item = TWSX_MEMORY;
+    }
+    ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &mechanism));
+    GlobalFree(mechanism.hContainer);
+    ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui));
+    {
+        BrowserDriver browser(tree.root());
+        browser.click(1);
+        browser.pressButton(IDOK);
+        EXPECT_EQ(1, transferReadyCount());
+        ASSERT_NE(nullptr, g_source.currentBitmap);
+        EXPECT_EQ(64, g_source.imageHeader.biWidth);
+        EXPECT_EQ(48, g_source.imageHeader.biHeight);
+        EXPECT_TRUE(selectedPositions(FILE_KIND_EXIF).empty()) << "the acquisition took the file";
+    }
+    TW_PENDINGXFERS pending = {};
+    EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending));
+    EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
+    TW_CAPABILITY reset = {ICAP_XFERMECH, 0, nullptr};
+    EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_CAPABILITY, MSG_RESET, &reset));
+    GlobalFree(reset.hContainer);
+}
+
+}  // namespace
