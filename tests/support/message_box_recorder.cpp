@@ -4,6 +4,9 @@ namespace {
 
 MessageBoxRecorder* g_recorder = nullptr;
 std::vector<RecordedBox>* g_boxes = nullptr;
+// A box is activated again when another process's window takes the activation for a moment
+// (tests run side by side on one desktop); it is recorded once.
+HWND g_lastBox = nullptr;
 
 constexpr int MESSAGE_TEXT_ID = 0xFFFF;
 constexpr int ICON_ID_WINE = 1088;
@@ -53,7 +56,8 @@ LRESULT CALLBACK MessageBoxRecorder::hookProc(int code, WPARAM wParam, LPARAM lP
 {
     if (code == HCBT_ACTIVATE && g_boxes) {
         HWND box = reinterpret_cast<HWND>(wParam);
-        if (isMessageBox(box)) {
+        if (box != g_lastBox && isMessageBox(box)) {
+            g_lastBox = box;
             RecordedBox recorded;
             recorded.owner = GetWindow(box, GW_OWNER);
             recorded.caption = windowText(box);
