@@ -4,8 +4,9 @@ namespace {
 
 MessageBoxRecorder* g_recorder = nullptr;
 std::vector<RecordedBox>* g_boxes = nullptr;
-// A box is activated again when another process's window takes the activation for a moment
-// (tests run side by side on one desktop); it is recorded once.
+// Tests run side by side on one desktop: a box is activated again when another process's window
+// took the activation for a moment, and the hook can be told of the activation of another
+// process's dialog (a progress dialog, say). Each box is recorded once, and only this thread's.
 HWND g_lastBox = nullptr;
 
 constexpr int MESSAGE_TEXT_ID = 0xFFFF;
@@ -56,7 +57,8 @@ LRESULT CALLBACK MessageBoxRecorder::hookProc(int code, WPARAM wParam, LPARAM lP
 {
     if (code == HCBT_ACTIVATE && g_boxes) {
         HWND box = reinterpret_cast<HWND>(wParam);
-        if (box != g_lastBox && isMessageBox(box)) {
+        const bool ours = GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId();
+        if (ours && box != g_lastBox && isMessageBox(box)) {
             g_lastBox = box;
             RecordedBox recorded;
             recorded.owner = GetWindow(box, GW_OWNER);
