@@ -101,18 +101,25 @@ uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allo
     return run.stopped() ? IMG_ERR_CANCELLED : IMG_OK;
 }
 
+uint16_t exifDecodeEmbeddedThumbnail(const JpegFacts& facts, BlockAllocator allocator) {
+    if (!facts.thumbnail) return IMG_ERR_BAD_FORMAT;
+    JpegFacts thumb;
+    uint16_t rc = parseJpeg(facts.thumbnail, facts.thumbnailSize, &thumb);
+    if (rc != IMG_OK) return rc;
+    if (thumb.width > EXIF_THUMB_MAX_SIDE || thumb.height > EXIF_THUMB_MAX_SIDE) return IMG_ERR_TOO_LARGE;
+    // The embedded thumbnail is stored like the picture, so the picture's orientation applies.
+    Placement small{};
+    rc = decodeSmall(facts.thumbnail, facts.thumbnailSize, thumb.width, thumb.height, facts.orientation, &small);
+    if (rc != IMG_OK) return rc;
+    return drawThumbnailBlock(small, allocator);
+}
+
 uint16_t exifDecodeThumbnail(const uint8_t* data, size_t size, BlockAllocator allocator, JpegFacts* facts) {
     uint16_t rc = parseJpeg(data, size, facts);
     if (rc != IMG_OK) return rc;
-    JpegFacts thumb;
+    // A damaged embedded thumbnail does not make the picture unusable: the picture is used instead.
+    if (facts->thumbnail && exifDecodeEmbeddedThumbnail(*facts, allocator) == IMG_OK) return IMG_OK;
     Placement small{};
-    // The embedded thumbnail is stored like the picture, so the picture's orientation applies.
-    // A damaged one does not make the picture unusable: the picture itself is used instead.
-    if (facts->thumbnail && parseJpeg(facts->thumbnail, facts->thumbnailSize, &thumb) == IMG_OK &&
-        thumb.width <= EXIF_THUMB_MAX_SIDE && thumb.height <= EXIF_THUMB_MAX_SIDE &&
-        decodeSmall(facts->thumbnail, facts->thumbnailSize, thumb.width, thumb.height, facts->orientation, &small) ==
-            IMG_OK)
-        return drawThumbnailBlock(small, allocator);
     rc = decodeSmall(data, size, facts->width, facts->height, facts->orientation, &small);
     if (rc != IMG_OK) return rc;
     return drawThumbnailBlock(small, allocator);

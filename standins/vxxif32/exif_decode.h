@@ -24,3 +24,7 @@ uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allo
 // A THUMBNAIL_WIDTH x THUMBNAIL_HEIGHT upright thumbnail: from the embedded thumbnail when
 // there is a usable one, otherwise from the picture decoded at a reduced DCT scale.
 uint16_t exifDecodeThumbnail(const uint8_t* data, size_t size, BlockAllocator allocator, JpegFacts* facts);
+
+// The same thumbnail from the embedded one of `facts` alone (which may come from
+// parseJpegHeaders): an error code when the file has no usable embedded thumbnail.
+uint16_t exifDecodeEmbeddedThumbnail(const JpegFacts& facts, BlockAllocator allocator);

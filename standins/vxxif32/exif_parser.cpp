@@ -283,7 +283,17 @@ uint32_t pelsPerMeter(double dotsPerUnit, int unit) {
     return uint32_t(std::lround(ppm));
 }
 
-uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
+namespace {
+
+// The Exif resolution wins; the JFIF density is the fallback.
+void takeJfifDensity(JpegFacts* facts, uint32_t jfifX, uint32_t jfifY) {
+    if (facts->xPelsPerMeter) return;
+    facts->xPelsPerMeter = jfifX;
+    facts->yPelsPerMeter = jfifY;
+}
+
+// Walks the markers from SOI, to EOI when toEnd is set, else up to the first scan's header.
+uint16_t walkJpeg(const uint8_t* data, size_t size, JpegFacts* facts, bool toEnd) {
     if (!facts || (!data && size)) return IMG_ERR_BAD_ARGUMENT;
     std::memset(facts, 0, sizeof *facts);
     facts->orientation = 1;
@@ -336,6 +346,10 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
             // the decoder busy for minutes. Real progressive files have about ten.
             if (++scans > JPEG_MAX_SCANS) return IMG_ERR_BAD_FORMAT;
             sawScan = true;
+            if (!toEnd) {
+                takeJfifDensity(facts, jfifX, jfifY);
+                return IMG_OK;
+            }
             // Entropy-coded data runs to the next marker that is neither a stuffed 0xFF00 nor
             // a restart marker.
             size_t scanStart = at;
@@ -351,9 +365,16 @@ uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
     }
     if (!facts->frameMarker || !sawScan) return IMG_ERR_BAD_FORMAT;
     if (entropyBytes * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
-    if (!facts->xPelsPerMeter) {  // Exif's resolution wins; JFIF's density is the fallback
-        facts->xPelsPerMeter = jfifX;
-        facts->yPelsPerMeter = jfifY;
-    }
+    takeJfifDensity(facts, jfifX, jfifY);
     return IMG_OK;
+}
+
+}  // namespace
+
+uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
+    return walkJpeg(data, size, facts, true);
+}
+
+uint16_t parseJpegHeaders(const uint8_t* data, size_t size, JpegFacts* facts) {
+    return walkJpeg(data, size, facts, false);
 }

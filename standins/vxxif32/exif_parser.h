@@ -30,6 +30,11 @@ struct JpegFacts {
 // baseline, extended and progressive Huffman with 8-bit samples, TOO_LARGE beyond the limits.
 uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts);
 
+// The same checks as parseJpeg from SOI up to the first scan's header, and no further: all
+// that the file browser's check of a file needs, without its picture data. TRUNCATED when the
+// data ends before the first scan header.
+uint16_t parseJpegHeaders(const uint8_t* data, size_t size, JpegFacts* facts);
+
 // Pixels per metre from a resolution and its unit (2 inch, 3 centimetre); 0 when the value
 // cannot be a resolution.
 uint32_t pelsPerMeter(double dotsPerUnit, int unit);

@@ -73,16 +73,31 @@ uint16_t checkArguments(EXIF_RESULT* result, const EXIF_OPTIONS* options) {
     return IMG_OK;
 }
 
-}  // namespace
+// A file's headers (Exif with its thumbnail, tables, frame, first scan header) sit before its
+// picture data, within its first 16 KiB unless a long Exif block pushes them further: reading that much is
+// enough to check a file or to take its embedded thumbnail.
+constexpr uint64_t EXIF_HEADER_READ = 16 * 1024;
 
-extern "C" DWORD WINAPI exifCheckFile(LPCSTR path, WORD* orientation) {
-    std::vector<uint8_t> file;
+uint16_t readHeaders(LPCSTR path, std::vector<uint8_t>* file, JpegFacts* facts) {
     uint64_t fileSize = 0;
-    uint16_t rc = readFileStart(path, EXIF_MAX_FILE_SIZE, &file, &fileSize);
+    uint16_t rc = readFileStart(path, EXIF_HEADER_READ, file, &fileSize);
     if (rc != IMG_OK) return rc;
     if (fileSize > EXIF_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;
+    rc = parseJpegHeaders(file->data(), file->size(), facts);
+    if (rc != IMG_ERR_TRUNCATED || file->size() >= fileSize) return rc;
+    rc = readFileStart(path, EXIF_MAX_FILE_SIZE, file, &fileSize);
+    if (rc != IMG_OK) return rc;
+    return parseJpegHeaders(file->data(), file->size(), facts);
+}
+
+}  // namespace
+
+// The check reads the headers only: a file whose picture data is damaged passes it and fails
+// when it is decoded.
+extern "C" DWORD WINAPI exifCheckFile(LPCSTR path, WORD* orientation) {
+    std::vector<uint8_t> file;
     JpegFacts facts;
-    rc = parseJpeg(file.data(), file.size(), &facts);
+    const uint16_t rc = readHeaders(path, &file, &facts);
     if (rc == IMG_OK && orientation) *orientation = facts.orientation;
     return rc;
 }
@@ -92,6 +107,19 @@ extern "C" WORD WINAPI exifDecodeFile(LPCSTR path, EXIF_RESULT* result, WORD* or
     uint16_t rc = checkArguments(result, options);
     if (rc != IMG_OK) return rc;
     std::vector<uint8_t> file;
+    // A thumbnail comes from the embedded one when the file has a usable one: its headers suffice.
+    if (options->wholePicture == 0) {
+        JpegFacts facts;
+        LockedBlock bitmap, extra;
+        if (readHeaders(path, &file, &facts) == IMG_OK && facts.thumbnail &&
+            exifDecodeEmbeddedThumbnail(facts, lockedBlockAllocator(&bitmap)) == IMG_OK &&
+            writeInfoBlock(facts, &extra) == IMG_OK) {
+            if (orientation) *orientation = facts.orientation;
+            result->bitmap = bitmap.handOver();
+            result->extra = extra.handOver();
+            return IMG_OK;
+        }
+    }
     uint64_t fileSize = 0;
     rc = readFileStart(path, EXIF_MAX_FILE_SIZE, &file, &fileSize);
     if (rc != IMG_OK) return rc;

@@ -41,6 +41,21 @@ void releaseResult(EXIF_RESULT* r) {
     r->bitmap = r->extra = nullptr;
 }
 
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD put = 0;
+    WriteFile(h, bytes.data(), DWORD(bytes.size()), &put, nullptr);
+    CloseHandle(h);
+}
+
+// Offset of the picture's first segment with `marker`, walking the segments from SOI.
+size_t segmentAt(const std::vector<uint8_t>& f, uint8_t marker) {
+    size_t at = 2;
+    while (at + 4 <= f.size() && f[at] == 0xFF && f[at + 1] != marker) at += 2 + size_t(f[at + 2] << 8 | f[at + 3]);
+    return at;
+}
+
 // Keeps the process's current directory as it was.
 struct CurrentDirectory {
     char saved[MAX_PATH];
@@ -69,6 +84,54 @@ TEST(ExifCheckFile, WholeResultIsZeroOnlyForUsableJpeg) {
         EXPECT_EQ(c.code, exifCheckFile(samplePath(c.name).c_str(), &orientation));
         EXPECT_EQ(c.orientation, orientation);
     }
+}
+
+// The check and the thumbnail read a file's headers only: damage in the picture data shows at
+// the whole decode, damage in the headers at once, and headers beyond the first read still count.
+TEST(ExifCheckFile, ReadsTheHeadersOnlyAsDoesATakenEmbeddedThumbnail) {
+    const std::vector<uint8_t> marked = readSample("exif_marked_thumb.jpg");
+    std::vector<uint8_t> longHeaders = marked;  // an APP2 segment of 40000 bytes after SOI
+    std::vector<uint8_t> app2 = {0xFF, 0xE2, 40000 >> 8, 40000 & 0xFF};
+    app2.resize(40002, 0);
+    longHeaders.insert(longHeaders.begin() + 2, app2.begin(), app2.end());
+    std::vector<uint8_t> damagedHeader = marked;
+    damagedHeader[segmentAt(marked, 0xC0) + 5] = 0;  // frame height 0 is no baseline picture
+    damagedHeader[segmentAt(marked, 0xC0) + 6] = 0;
+    const struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        DWORD check;
+        WORD whole;
+        bool thumbnail;  // the magenta embedded thumbnail is delivered
+    } cases[] = {
+        {"picture data cut", std::vector<uint8_t>(marked.begin(), marked.end() - marked.size() / 3), 0,
+         EXIF_ERR_TRUNCATED, true},
+        {"headers cut", std::vector<uint8_t>(marked.begin(), marked.begin() + 200), EXIF_ERR_TRUNCATED,
+         EXIF_ERR_TRUNCATED, false},
+        {"headers past the first read", longHeaders, 0, 0, true},
+        {"damaged frame header", damagedHeader, EXIF_ERR_UNSUPPORTED, EXIF_ERR_UNSUPPORTED, false},
+    };
+    const std::string path = samplePath("header_case.jpg");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeBytes(path, c.bytes);
+        WORD orientation = 0;
+        EXPECT_EQ(c.check, exifCheckFile(path.c_str(), &orientation));
+        EXIF_RESULT result = {};
+        WORD scratch = 0;
+        EXPECT_EQ(c.whole, exifDecodeFile(path.c_str(), &result, &scratch, &kWhole, nullptr));
+        releaseResult(&result);
+        const WORD thumbnail = exifDecodeFile(path.c_str(), &result, &scratch, &kThumbnail, nullptr);
+        EXPECT_EQ(c.thumbnail, thumbnail == 0);
+        if (c.thumbnail && thumbnail == 0) {
+            const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(result.bitmap));
+            EXPECT_TRUE(closeTo(dibPixel(dib, 48, 36), 255, 0, 255, 8));
+            GlobalUnlock(result.bitmap);
+            EXPECT_NE(nullptr, result.extra);
+        }
+        releaseResult(&result);
+    }
+    DeleteFileA(path.c_str());
 }
 
 TEST(ExifDecodeFile, RelativePathDecodesExactlyLikeADirectDecode) {
