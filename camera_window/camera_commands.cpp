@@ -75,8 +75,12 @@ void commandJump(WPARAM command)
 void commandSelect()
 {
     // A camera that reports no current picture while holding pictures: there is nothing to
-    // mark, and picture 0 must never reach the list.
-    if (g_camera.currentPicture == 0) return;
+    // mark, and picture 0 must never reach the list. The button takes back the look that the
+    // mouse release drew for a selection that did not happen.
+    if (g_camera.currentPicture == 0) {
+        drawSelectForCurrent();
+        return;
+    }
     g_cameraWindow.busy = BUSY_SELECT;
     uint16_t code = 0;
     if (pictureListFindCurrent() != PICTURE_SELECTED) {

@@ -86,6 +86,16 @@ uint16_t drawThumbnailBlock(const Placement& small, BlockAllocator allocator) {
     return IMG_OK;
 }
 
+// The embedded thumbnail decoded into `small`, when there is a usable one. It is stored like the
+// picture, so the picture's orientation applies.
+bool decodeEmbedded(const JpegFacts& facts, Placement* small) {
+    JpegFacts thumb;
+    return facts.thumbnail && parseJpeg(facts.thumbnail, facts.thumbnailSize, &thumb) == IMG_OK &&
+           thumb.width <= EXIF_THUMB_MAX_SIDE && thumb.height <= EXIF_THUMB_MAX_SIDE &&
+           decodeSmall(facts.thumbnail, facts.thumbnailSize, thumb.width, thumb.height, facts.orientation, small) ==
+               IMG_OK;
+}
+
 }  // namespace
 
 uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allocator, ProgressSink progress,
@@ -101,26 +111,22 @@ uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allo
     return run.stopped() ? IMG_ERR_CANCELLED : IMG_OK;
 }
 
-uint16_t exifDecodeEmbeddedThumbnail(const JpegFacts& facts, BlockAllocator allocator) {
-    if (!facts.thumbnail) return IMG_ERR_BAD_FORMAT;
-    JpegFacts thumb;
-    uint16_t rc = parseJpeg(facts.thumbnail, facts.thumbnailSize, &thumb);
+uint16_t exifDecodeThumbnail(const uint8_t* data, size_t size, BlockAllocator allocator, JpegFacts* facts) {
+    uint16_t rc = parseJpeg(data, size, facts);
     if (rc != IMG_OK) return rc;
-    if (thumb.width > EXIF_THUMB_MAX_SIDE || thumb.height > EXIF_THUMB_MAX_SIDE) return IMG_ERR_TOO_LARGE;
-    // The embedded thumbnail is stored like the picture, so the picture's orientation applies.
     Placement small{};
-    rc = decodeSmall(facts.thumbnail, facts.thumbnailSize, thumb.width, thumb.height, facts.orientation, &small);
+    // A damaged embedded thumbnail does not make the picture unusable: the picture itself is used.
+    if (decodeEmbedded(*facts, &small)) return drawThumbnailBlock(small, allocator);
+    rc = decodeSmall(data, size, facts->width, facts->height, facts->orientation, &small);
     if (rc != IMG_OK) return rc;
     return drawThumbnailBlock(small, allocator);
 }
 
-uint16_t exifDecodeThumbnail(const uint8_t* data, size_t size, BlockAllocator allocator, JpegFacts* facts) {
-    uint16_t rc = parseJpeg(data, size, facts);
+uint16_t exifDecodeHeadThumbnail(const uint8_t* head, size_t headSize, uint64_t fileSize, BlockAllocator allocator,
+                                 JpegFacts* facts) {
+    uint16_t rc = parseJpegHeaders(head, headSize, fileSize, facts);
     if (rc != IMG_OK) return rc;
-    // A damaged embedded thumbnail does not make the picture unusable: the picture is used instead.
-    if (facts->thumbnail && exifDecodeEmbeddedThumbnail(*facts, allocator) == IMG_OK) return IMG_OK;
     Placement small{};
-    rc = decodeSmall(data, size, facts->width, facts->height, facts->orientation, &small);
-    if (rc != IMG_OK) return rc;
+    if (!decodeEmbedded(*facts, &small)) return IMG_ERR_NOT_FOUND;
     return drawThumbnailBlock(small, allocator);
 }

@@ -25,6 +25,8 @@ uint16_t exifDecodePicture(const uint8_t* data, size_t size, BlockAllocator allo
 // there is a usable one, otherwise from the picture decoded at a reduced DCT scale.
 uint16_t exifDecodeThumbnail(const uint8_t* data, size_t size, BlockAllocator allocator, JpegFacts* facts);
 
-// The same thumbnail from the embedded one of `facts` alone (which may come from
-// parseJpegHeaders): an error code when the file has no usable embedded thumbnail.
-uint16_t exifDecodeEmbeddedThumbnail(const JpegFacts& facts, BlockAllocator allocator);
+// The thumbnail from a file's first bytes alone (a file of fileSize bytes whose first headSize
+// bytes are `head`), when parseJpegHeaders accepts them and the embedded thumbnail lies within
+// them and decodes. Any other result means: decode the whole file with exifDecodeThumbnail.
+uint16_t exifDecodeHeadThumbnail(const uint8_t* head, size_t headSize, uint64_t fileSize, BlockAllocator allocator,
+                                 JpegFacts* facts);

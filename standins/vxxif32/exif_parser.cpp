@@ -285,15 +285,9 @@ uint32_t pelsPerMeter(double dotsPerUnit, int unit) {
 
 namespace {
 
-// The Exif resolution wins; the JFIF density is the fallback.
-void takeJfifDensity(JpegFacts* facts, uint32_t jfifX, uint32_t jfifY) {
-    if (facts->xPelsPerMeter) return;
-    facts->xPelsPerMeter = jfifX;
-    facts->yPelsPerMeter = jfifY;
-}
-
-// Walks the markers from SOI, to EOI when toEnd is set, else up to the first scan's header.
-uint16_t walkJpeg(const uint8_t* data, size_t size, JpegFacts* facts, bool toEnd) {
+// The walk behind both parsers. With `headersOnly` it ends at the first scan header, which the
+// rest of a file of `fileSize` bytes must be able to follow with one bit a block.
+uint16_t walkJpeg(const uint8_t* data, size_t size, bool headersOnly, uint64_t fileSize, JpegFacts* facts) {
     if (!facts || (!data && size)) return IMG_ERR_BAD_ARGUMENT;
     std::memset(facts, 0, sizeof *facts);
     facts->orientation = 1;
@@ -346,9 +340,9 @@ uint16_t walkJpeg(const uint8_t* data, size_t size, JpegFacts* facts, bool toEnd
             // the decoder busy for minutes. Real progressive files have about ten.
             if (++scans > JPEG_MAX_SCANS) return IMG_ERR_BAD_FORMAT;
             sawScan = true;
-            if (!toEnd) {
-                takeJfifDensity(facts, jfifX, jfifY);
-                return IMG_OK;
+            if (headersOnly) {
+                if ((fileSize - at) * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
+                break;
             }
             // Entropy-coded data runs to the next marker that is neither a stuffed 0xFF00 nor
             // a restart marker.
@@ -364,17 +358,21 @@ uint16_t walkJpeg(const uint8_t* data, size_t size, JpegFacts* facts, bool toEnd
         }
     }
     if (!facts->frameMarker || !sawScan) return IMG_ERR_BAD_FORMAT;
-    if (entropyBytes * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
-    takeJfifDensity(facts, jfifX, jfifY);
+    if (!headersOnly && entropyBytes * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
+    if (!facts->xPelsPerMeter) {  // Exif's resolution wins; JFIF's density is the fallback
+        facts->xPelsPerMeter = jfifX;
+        facts->yPelsPerMeter = jfifY;
+    }
     return IMG_OK;
 }
 
 }  // namespace
 
 uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts) {
-    return walkJpeg(data, size, facts, true);
+    return walkJpeg(data, size, false, size, facts);
 }
 
-uint16_t parseJpegHeaders(const uint8_t* data, size_t size, JpegFacts* facts) {
-    return walkJpeg(data, size, facts, false);
+uint16_t parseJpegHeaders(const uint8_t* data, size_t size, uint64_t fileSize, JpegFacts* facts) {
+    if (fileSize < size) return IMG_ERR_BAD_ARGUMENT;
+    return walkJpeg(data, size, true, fileSize, facts);
 }

@@ -30,10 +30,12 @@ struct JpegFacts {
 // baseline, extended and progressive Huffman with 8-bit samples, TOO_LARGE beyond the limits.
 uint16_t parseJpeg(const uint8_t* data, size_t size, JpegFacts* facts);
 
-// The same checks as parseJpeg from SOI up to the first scan's header, and no further: all
-// that the file browser's check of a file needs, without its picture data. TRUNCATED when the
-// data ends before the first scan header.
-uint16_t parseJpegHeaders(const uint8_t* data, size_t size, JpegFacts* facts);
+// A quick look at a file of fileSize bytes from its first `size` bytes: the same walk and
+// checks, but only up to and including the first scan header, and the rest of the file must be
+// able to hold one bit a block. The scan data, later scans and EOI are not looked at: damage
+// there shows when the picture is decoded. TRUNCATED also when `data` ends before the first
+// scan header (the caller may read further and try again).
+uint16_t parseJpegHeaders(const uint8_t* data, size_t size, uint64_t fileSize, JpegFacts* facts);
 
 // Pixels per metre from a resolution and its unit (2 inch, 3 centimetre); 0 when the value
 // cannot be a resolution.

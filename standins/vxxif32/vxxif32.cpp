@@ -43,6 +43,17 @@ uint16_t writeInfoBlock(const JpegFacts& facts, LockedBlock* extra) {
     return IMG_OK;
 }
 
+// Hands the bitmap and the info block to the caller's records.
+uint16_t deliver(const JpegFacts& facts, LockedBlock* bitmap, EXIF_RESULT* result, WORD* orientation) {
+    LockedBlock extra;
+    uint16_t rc = writeInfoBlock(facts, &extra);
+    if (rc != IMG_OK) return rc;
+    if (orientation) *orientation = facts.orientation;
+    result->bitmap = bitmap->handOver();
+    result->extra = extra.handOver();
+    return IMG_OK;
+}
+
 // Decodes `size` bytes in the mode the options ask for and fills the caller's records.
 uint16_t decodeInto(const uint8_t* data, size_t size, EXIF_RESULT* result, WORD* orientation,
                     const EXIF_OPTIONS* options, const PROGRESS_HOOK* hook) {
@@ -56,13 +67,7 @@ uint16_t decodeInto(const uint8_t* data, size_t size, EXIF_RESULT* result, WORD*
         rc = exifDecodeThumbnail(data, size, lockedBlockAllocator(&bitmap), &facts);
     }
     if (rc != IMG_OK) return rc;
-    LockedBlock extra;
-    rc = writeInfoBlock(facts, &extra);
-    if (rc != IMG_OK) return rc;
-    if (orientation) *orientation = facts.orientation;
-    result->bitmap = bitmap.handOver();
-    result->extra = extra.handOver();
-    return IMG_OK;
+    return deliver(facts, &bitmap, result, orientation);
 }
 
 uint16_t checkArguments(EXIF_RESULT* result, const EXIF_OPTIONS* options) {
@@ -73,31 +78,26 @@ uint16_t checkArguments(EXIF_RESULT* result, const EXIF_OPTIONS* options) {
     return IMG_OK;
 }
 
-// A file's headers (Exif with its thumbnail, tables, frame, first scan header) sit before its
-// picture data, within its first 16 KiB unless a long Exif block pushes them further: reading that much is
-// enough to check a file or to take its embedded thumbnail.
-constexpr uint64_t EXIF_HEADER_READ = 16 * 1024;
-
-uint16_t readHeaders(LPCSTR path, std::vector<uint8_t>* file, JpegFacts* facts) {
-    uint64_t fileSize = 0;
-    uint16_t rc = readFileStart(path, EXIF_HEADER_READ, file, &fileSize);
-    if (rc != IMG_OK) return rc;
-    if (fileSize > EXIF_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;
-    rc = parseJpegHeaders(file->data(), file->size(), facts);
-    if (rc != IMG_ERR_TRUNCATED || file->size() >= fileSize) return rc;
-    rc = readFileStart(path, EXIF_MAX_FILE_SIZE, file, &fileSize);
-    if (rc != IMG_OK) return rc;
-    return parseJpegHeaders(file->data(), file->size(), facts);
-}
-
 }  // namespace
 
-// The check reads the headers only: a file whose picture data is damaged passes it and fails
-// when it is decoded.
+// A file browser checks every file of a folder and shows thumbnails of many: both read only the
+// start of the file, where the markers, the Exif block and its thumbnail are, unless they need more.
+constexpr uint64_t HEAD_BYTES = 64 * 1024;
+
 extern "C" DWORD WINAPI exifCheckFile(LPCSTR path, WORD* orientation) {
     std::vector<uint8_t> file;
+    uint64_t fileSize = 0;
+    uint16_t rc = readFileStart(path, HEAD_BYTES, &file, &fileSize);
+    if (rc != IMG_OK) return rc;
+    if (fileSize > EXIF_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;
     JpegFacts facts;
-    const uint16_t rc = readHeaders(path, &file, &facts);
+    rc = parseJpegHeaders(file.data(), file.size(), fileSize, &facts);
+    if (rc == IMG_ERR_TRUNCATED && file.size() < fileSize) {
+        // The segments before the first scan are longer than the head (large APP segments).
+        rc = readFileStart(path, EXIF_MAX_FILE_SIZE, &file, &fileSize);
+        if (rc != IMG_OK) return rc;
+        rc = parseJpegHeaders(file.data(), file.size(), fileSize, &facts);
+    }
     if (rc == IMG_OK && orientation) *orientation = facts.orientation;
     return rc;
 }
@@ -107,20 +107,18 @@ extern "C" WORD WINAPI exifDecodeFile(LPCSTR path, EXIF_RESULT* result, WORD* or
     uint16_t rc = checkArguments(result, options);
     if (rc != IMG_OK) return rc;
     std::vector<uint8_t> file;
-    // A thumbnail comes from the embedded one when the file has a usable one: its headers suffice.
-    if (options->wholePicture == 0) {
-        JpegFacts facts;
-        LockedBlock bitmap, extra;
-        if (readHeaders(path, &file, &facts) == IMG_OK && facts.thumbnail &&
-            exifDecodeEmbeddedThumbnail(facts, lockedBlockAllocator(&bitmap)) == IMG_OK &&
-            writeInfoBlock(facts, &extra) == IMG_OK) {
-            if (orientation) *orientation = facts.orientation;
-            result->bitmap = bitmap.handOver();
-            result->extra = extra.handOver();
-            return IMG_OK;
-        }
-    }
     uint64_t fileSize = 0;
+    if (options->wholePicture == 0) {
+        // A thumbnail that is embedded in the head needs nothing more of the file.
+        rc = readFileStart(path, HEAD_BYTES, &file, &fileSize);
+        if (rc != IMG_OK) return rc;
+        if (fileSize > EXIF_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;
+        JpegFacts facts;
+        LockedBlock bitmap;
+        if (exifDecodeHeadThumbnail(file.data(), file.size(), fileSize, lockedBlockAllocator(&bitmap), &facts) ==
+            IMG_OK)
+            return deliver(facts, &bitmap, result, orientation);
+    }
     rc = readFileStart(path, EXIF_MAX_FILE_SIZE, &file, &fileSize);
     if (rc != IMG_OK) return rc;
     if (fileSize > EXIF_MAX_FILE_SIZE) return IMG_ERR_TOO_LARGE;

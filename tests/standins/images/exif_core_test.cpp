@@ -108,6 +108,48 @@ TEST(ExifParser, ReadsSizeResolutionOrientationAndThumbnail) {
     }
 }
 
+TEST(ExifParser, HeadersOnlyReadTheSameFactsFromTheFirst64KiB) {
+    for (const char* name : {"exif_o1.jpg", "exif_o6.jpg", "exif_cm.jpg", "exif_mm_exiftool.jpg", "jfif_300dpi.jpg",
+                             "progressive.jpg", "cmyk_adobe.jpg", "restart_rows.jpg", "exif_1600x1200.jpg",
+                             "tiny_1x1.jpg"}) {
+        SCOPED_TRACE(name);
+        std::vector<uint8_t> file = readSample(name);
+        size_t head = file.size() < 65536 ? file.size() : 65536;
+        JpegFacts whole, quick;
+        ASSERT_EQ(IMG_OK, parseJpeg(file.data(), file.size(), &whole));
+        ASSERT_EQ(IMG_OK, parseJpegHeaders(file.data(), head, file.size(), &quick));
+        EXPECT_EQ(whole.width, quick.width);
+        EXPECT_EQ(whole.height, quick.height);
+        EXPECT_EQ(whole.orientation, quick.orientation);
+        EXPECT_EQ(whole.xPelsPerMeter, quick.xPelsPerMeter);
+        EXPECT_EQ(whole.yPelsPerMeter, quick.yPelsPerMeter);
+        EXPECT_EQ(whole.exifSize, quick.exifSize);
+        EXPECT_EQ(whole.thumbnailSize, quick.thumbnailSize);
+    }
+    // What only the whole file shows is left to the decode; what the head shows is refused alike.
+    const std::vector<uint8_t> good = readSample("exif_o1.jpg");
+    size_t sof = frameHeaderOffset(good);
+    JpegFacts facts;
+    EXPECT_EQ(IMG_ERR_TRUNCATED, parseJpeg(good.data(), good.size() / 2, &facts));
+    EXPECT_EQ(IMG_OK, parseJpegHeaders(good.data(), good.size() / 2, good.size() / 2, &facts));
+    EXPECT_EQ(IMG_ERR_TRUNCATED, parseJpegHeaders(good.data(), 200, good.size(), &facts)) << "head ends in Exif";
+    std::vector<uint8_t> f = good;
+    f[sof + 5] = 0x0F, f[sof + 6] = 0xA0, f[sof + 7] = 0x1F, f[sof + 8] = 0x40;  // 8000 x 4000 from 12 KB
+    EXPECT_EQ(IMG_ERR_TRUNCATED, parseJpegHeaders(f.data(), f.size(), f.size(), &facts));
+    f = good;
+    f[sof + 4] = 12;
+    EXPECT_EQ(IMG_ERR_UNSUPPORTED, parseJpegHeaders(f.data(), f.size(), f.size(), &facts));
+
+    // A thumbnail from the head alone when the embedded one lies in it; else none.
+    VectorBlock block;
+    std::vector<uint8_t> marked = readSample("exif_marked_thumb.jpg");
+    marked.resize(marked.size() + 100000);  // as if the scan data went on beyond the head
+    ASSERT_EQ(IMG_OK, exifDecodeHeadThumbnail(marked.data(), 65536, marked.size(), block.allocator(), &facts));
+    EXPECT_TRUE(closeTo(dibPixel(block.bytes.data(), 48, 36), 255, 0, 255, 8));
+    std::vector<uint8_t> plain = readSample("exif_res_nothumb.jpg");
+    EXPECT_NE(IMG_OK, exifDecodeHeadThumbnail(plain.data(), plain.size(), plain.size(), block.allocator(), &facts));
+}
+
 TEST(ExifParser, ConvertsResolutionsToPixelsPerMetre) {
     EXPECT_EQ(2835u, pelsPerMeter(72, 2));
     EXPECT_EQ(11811u, pelsPerMeter(300, 2));

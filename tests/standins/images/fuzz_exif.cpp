@@ -21,6 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JpegFacts facts;
     VectorBlock picture, thumb;
     if (data[0] & 1) {
+        // The head-only path too, as if the input were the first half of a longer file.
+        VectorBlock head;
+        exifDecodeHeadThumbnail(jpeg, jpegSize / 2, jpegSize, BlockAllocator{&head, VectorBlock::allocate}, &facts);
         exifDecodeThumbnail(jpeg, jpegSize, BlockAllocator{&thumb, VectorBlock::allocate}, &facts);
     } else {
         exifDecodePicture(jpeg, jpegSize, BlockAllocator{&picture, VectorBlock::allocate},
