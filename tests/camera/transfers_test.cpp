@@ -119,6 +119,8 @@ protected:
         // The settings file is the prefix's: kept aside and put back.
         hadSettings = GetFileAttributesA(settingsFilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
         if (hadSettings) savedSettings = readFileBytes(settingsFilePath());
+        // Every test starts from the defaults (COM1), whatever another test or twacquire left.
+        DeleteFileA(settingsFilePath().c_str());
         g_settings = {};
         g_camera = {};
         ASSERT_EQ(TWRC_SUCCESS, session.open());
