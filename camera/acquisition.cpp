@@ -125,10 +125,30 @@ uint16_t acquireCameraPicture(HGLOBAL* bitmap)
     }
     if (code != 0) {
         g_source.pendingCount = 0;
+        fileListRelease();
         pictureListEmpty();
         cameraShowNumbers();
     }
     invalidateWithoutErasing(g_source.cameraWindow);
+    return code;
+}
+
+// The name of the file being acquired, relative to the current directory.
+char g_fileName[MAX_PATH];
+
+uint16_t acquireFile(HGLOBAL* bitmap)
+{
+    const FileKind kind = g_source.fileKind;
+    if (kind != FILE_KIND_EXIF && kind != FILE_KIND_K4I) return ACQUIRE_ERR_UNKNOWN;
+    if (!fileListTakeNextSelected(kind, g_fileName, sizeof g_fileName)) return 0;
+    const uint16_t code = kind == FILE_KIND_EXIF ? decodeExifFile(bitmap, g_fileName) : decodeK4iFile(bitmap, g_fileName);
+    if (code == DEC_ERR_CANCELLED) {
+        // The user stopped it: no file of the selection is acquired any more.
+        g_source.pendingCount = 0;
+        *bitmap = nullptr;
+        gridClearSelection(kind);
+    }
+    invalidateWithoutErasing(g_source.fileBrowserWindow);
     return code;
 }
 
@@ -232,37 +252,14 @@ uint16_t downloadPictureLx3(HGLOBAL* bitmap, uint16_t pictureNumber)
     return decoded;
 }
 
-namespace {
-
-// The next selected file of the announced kind, decoded from the current directory, which
-// DS_Entry keeps at the directory the browser listed. A cancel ends the transfers and clears the
-// selection of that kind with its marks.
-uint16_t acquireFile(HGLOBAL* bitmap)
-{
-    const FileKind kind = g_source.fileKind;
-    if (kind != FILE_KIND_EXIF && kind != FILE_KIND_K4I) return ACQUIRE_ERR_UNKNOWN;
-    char name[MAX_PATH] = "";
-    if (!fileListTakeNextSelected(kind, name, sizeof name)) return 0;
-    const uint16_t code = kind == FILE_KIND_EXIF ? decodeExifFile(bitmap, name) : decodeK4iFile(bitmap, name);
-    if (code == DEC_ERR_CANCELLED) {
-        g_source.pendingCount = 0;
-        *bitmap = nullptr;
-        gridClearSelection(kind);
-    }
-    invalidateWithoutErasing(g_source.fileBrowserWindow);
-    return code;
-}
-
-}  // namespace
-
 uint16_t acquireNext(HGLOBAL* bitmap)
 {
     *bitmap = nullptr;
     switch (g_source.transferOrigin) {
-    case ORIGIN_CAMERA_WINDOW:
-        return acquireCameraPicture(bitmap);
     case ORIGIN_FILE_BROWSER:
         return acquireFile(bitmap);
+    case ORIGIN_CAMERA_WINDOW:
+        return acquireCameraPicture(bitmap);
     default:
         return ACQUIRE_ERR_UNKNOWN;
     }

@@ -38,7 +38,13 @@ bool acquireFirstImage()
 {
     HGLOBAL bitmap = nullptr;
     const uint16_t code = acquireNext(&bitmap);
-    if (code == 0) return bitmap && holdCurrentBitmap(bitmap);
+    if (code == 0) {
+        if (!bitmap) return false;
+        if (holdCurrentBitmap(bitmap)) return true;
+        g_source.conditionCode = ConditionCode::LowMemory;
+        twainFailure(INSUFFICIENT_MEMORY, ConditionCode::LowMemory);
+        return false;
+    }
     g_source.conditionCode = ConditionCode::OperationError;
     if (code == DEC_ERR_NOMEMORY || code == DEC_ERR_NOMEMORY2) {
         g_source.conditionCode = ConditionCode::LowMemory;

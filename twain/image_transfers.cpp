@@ -55,6 +55,39 @@ uint32_t pictureHeight()
     return static_cast<uint16_t>(g_source.imageHeader.biHeight);
 }
 
+// One row of blue-green-red pixels as red-green-blue.
+inline __attribute__((always_inline)) void swapRowOrder(BYTE* to, const BYTE* from, uint32_t width)
+{
+    for (uint32_t x = 0; x < width; ++x, from += 3, to += 3) {
+        to[0] = from[2];
+        to[1] = from[1];
+        to[2] = from[0];
+    }
+}
+
+void copyRowPlain(BYTE* to, const BYTE* from, uint32_t width)
+{
+    swapRowOrder(to, from, width);
+}
+
+// The same loop, which the compiler turns into byte shuffles of 16 bytes at a time where the
+// processor has them: it keeps the memory transfer near the speed of a plain copy.
+__attribute__((target("ssse3"))) void copyRowShuffled(BYTE* to, const BYTE* from, uint32_t width)
+{
+    swapRowOrder(to, from, width);
+}
+
+typedef void (*RowCopy)(BYTE* to, const BYTE* from, uint32_t width);
+
+RowCopy rowCopy()
+{
+    static const RowCopy chosen = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") ? copyRowShuffled : copyRowPlain;
+    }();
+    return chosen;
+}
+
 // The next strip of the current bitmap into the application's buffer: compact rows of
 // width x 3 bytes in red-green-blue order, top row first. The strip holds 16 rows, fewer at the
 // end of the picture, and never more than the buffer takes. False when the buffer holds no row.
@@ -82,13 +115,10 @@ bool deliverStrip(TW_IMAGEMEMXFER& strip)
     // before in memory.
     const uint32_t rowStep = dibRowBytes(width);
     const BYTE* source = g_source.nextRow;
+    const RowCopy copyRow = rowCopy();
     for (uint32_t row = 0; row < rows; ++row) {
-        for (uint32_t x = 0; x < width; ++x) {
-            destination[0] = source[3 * x + 2];
-            destination[1] = source[3 * x + 1];
-            destination[2] = source[3 * x];
-            destination += 3;
-        }
+        copyRow(destination, source, width);
+        destination += bytesPerRow;
         if (rowsDone + row + 1 < height) source -= rowStep;
     }
     g_source.nextRow = const_cast<BYTE*>(source);

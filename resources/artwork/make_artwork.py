@@ -19,7 +19,7 @@ import struct
 import sys
 from pathlib import Path
 
-from PIL import Image, ImageDraw
+from PIL import Image, ImageChops, ImageDraw
 
 SS = 4  # curved shapes are drawn at 4x and scaled down, which smooths their edges
 
@@ -35,7 +35,6 @@ FACE = (236, 238, 242)        # raised button faces
 WHITE = (255, 255, 255)
 BLUE_DARK = (24, 70, 150)
 BLUE = (60, 130, 215)
-BLUE_LIGHT = (150, 200, 245)
 GREEN = (40, 180, 75)
 RED = (205, 45, 40)
 AMBER = (240, 185, 60)
@@ -47,7 +46,8 @@ BLACK = (0, 0, 0)
 PALETTE16 = [BLACK, INK, GRAPHITE, SLATE, CHASSIS, SHADOW, STEEL, PANEL, FACE, WHITE,
              BLUE_DARK, BLUE, GREEN, RED, AMBER, AMBER_DARK]
 
-# Shades only the 8-bit pictures use.
+# Shades only the 8-bit pictures use (4-bit ones get the nearest colour of the table).
+BLUE_LIGHT = (150, 200, 245)
 GREEN_GLOW = (170, 250, 160)
 GREEN_DARK = (36, 84, 48)
 RED_DARK = (140, 24, 24)
@@ -121,6 +121,16 @@ def shape_mask(w, h, draw_shape):
     return layer.image().getchannel("A")
 
 
+def bevel(layer, box, radius, edge=INK, light=WHITE, dark=SHADOW, face=FACE):
+    """The one bevel of the whole set: an outline, a light edge top and left, a dark edge bottom
+    and right, and the face inside."""
+    x0, y0, x1, y1 = box
+    layer.rrect(box, radius, edge)
+    layer.rrect((x0 + 1, y0 + 1, x1 - 1, y1 - 1), radius - 1, light)
+    layer.rrect((x0 + 2, y0 + 2, x1 - 1, y1 - 1), radius - 1, dark)
+    layer.rrect((x0 + 2, y0 + 2, x1 - 2, y1 - 2), radius - 1.5, face)
+
+
 # ---- Pixel font (5 x 7, capitals), for the engraved captions of the pages ---------------------
 FONT = {  # seven rows of five pixels each
     "A": ".###. #...# #...# ##### #...# #...# #...#",
@@ -175,26 +185,23 @@ def draw_text(img, x, y, text, colour, shadow=None):
 
 
 # ---- Plates: the one bevel every button and well shares ---------------------------------------
-RAISED, PRESSED, DISABLED, WELL = "raised", "pressed", "disabled", "well"
+RAISED, PRESSED, DISABLED = "raised", "pressed", "disabled"
+
+
+# A plate's outline, light edge, dark edge and face, by the look of its button. A pressed plate
+# turns its light: the dark edge is at the top and left.
+PLATE_COLOURS = {
+    RAISED: (INK, WHITE, SHADOW, FACE),
+    PRESSED: (INK, SLATE, PANEL, STEEL),
+    DISABLED: (SHADOW, WHITE, STEEL, PANEL),
+}
 
 
 def plate(size, style, background, radius=4):
     """A square button plate of `size` on `background` (the colour around its rounded corners)."""
     img = Image.new("RGB", (size, size), background)
-    edge, light, dark, face = {
-        RAISED: (INK, WHITE, SHADOW, FACE),
-        PRESSED: (INK, SLATE, PANEL, STEEL),
-        DISABLED: (SHADOW, WHITE, STEEL, PANEL),
-        WELL: (SHADOW, SLATE, WHITE, PANEL),
-    }[style]
     layer = Layer(size, size)
-    layer.rrect((0, 0, size, size), radius, edge)
-    layer.rrect((1, 1, size - 1, size - 1), radius - 1, light)
-    layer.rrect((2, 2, size - 1, size - 1), radius - 1, dark)
-    if style == PRESSED:  # a deeper shadow under the top and left edges
-        layer.rrect((2, 2, size - 1, size - 1), radius - 1, GRAPHITE)
-        layer.rrect((3, 3, size - 1, size - 1), radius - 1, dark)
-    layer.rrect((2, 2, size - 2, size - 2), radius - 1.5, face)
+    bevel(layer, (0, 0, size, size), radius, *PLATE_COLOURS[style])
     put(img, layer.image())
     return img
 
@@ -480,10 +487,7 @@ def page(front):
     being the one in front and joined to the body."""
     img = Image.new("RGB", (PAGE_W, PAGE_H), CHASSIS)
     body = Layer(PAGE_W, PAGE_H)
-    body.rrect((0, BODY_TOP, PAGE_W, PAGE_H), 5, INK)
-    body.rrect((1, BODY_TOP + 1, PAGE_W - 1, PAGE_H - 1), 4, WHITE)
-    body.rrect((2, BODY_TOP + 2, PAGE_W - 1, PAGE_H - 1), 4, SHADOW)
-    body.rrect((2, BODY_TOP + 2, PAGE_W - 2, PAGE_H - 2), 3.5, PANEL)
+    bevel(body, (0, BODY_TOP, PAGE_W, PAGE_H), 5, face=PANEL)
     put(img, body.image())
     # a faint light band along the top of the body: the metal catches the light
     band = vgradient(PAGE_W - 6, 10, mix(PANEL, WHITE, 0.5), PANEL)
@@ -492,42 +496,38 @@ def page(front):
         screw(img, cx, cy)
 
     tabs = [("CAMERA", CAMERA_TAB_X, "camera"), ("OPTION", OPTION_TAB_X, "option")]
-    for caption, (x0, x1), name in sorted(tabs, key=lambda t: t[2] == front):
-        is_front = name == front
-        top = 0 if is_front else 3
-        left, right = (x0 - 2, x1 + 2) if is_front else (x0, x1)
-        bottom = BODY_TOP + 3 if is_front else BODY_TOP + 1
-        tab = Layer(PAGE_W, PAGE_H)
-        tab.rrect((left, top, right, bottom + 4), 4, INK)
-        inner = (left + 1, top + 1, right - 1, bottom + 4)
-        tab.rrect(inner, 3, WHITE)
-        tab_img = tab.image()
-        face_mask = shape_mask(PAGE_W, PAGE_H,
-                               lambda L: L.rrect((left + 2, top + 2, right - 2, bottom + 4), 2.5, WHITE))
-        fill = vgradient(PAGE_W, PAGE_H, (0, 0, 0), (0, 0, 0))
-        if is_front:
-            fill.paste(vgradient(right - left, bottom - top, TAB_FRONT_TOP, PANEL), (left, top))
-        else:
-            fill.paste(vgradient(right - left, bottom - top, TAB_BACK_TOP, TAB_BACK_BOTTOM), (left, top))
-        face = fill.convert("RGBA")
-        face.putalpha(face_mask)
-        shade = Image.new("RGBA", (PAGE_W, PAGE_H), SHADOW + (0,))
-        shade.putalpha(shape_mask(PAGE_W, PAGE_H,
-                                  lambda L: L.rrect((right - 2, top + 2, right - 1, bottom + 4), 0, WHITE)))
-        clip = Image.new("L", (PAGE_W, PAGE_H), 0)
-        clip.paste(255, (0, 0, PAGE_W, bottom))
-        for part in (tab_img, shade, face):
-            a = part.getchannel("A")
-            part.putalpha(Image.composite(a, clip, clip))
-            put(img, part)
-        if not is_front:  # the body's edge runs along the foot of a tab behind
-            d = ImageDraw.Draw(img)
-            d.line((left, BODY_TOP, right - 1, BODY_TOP), fill=INK)
-            d.line((left, BODY_TOP + 1, right - 1, BODY_TOP + 1), fill=WHITE)
-        tx = (x0 + x1 - text_width(caption)) // 2
-        draw_text(img, tx, top + 5 if is_front else top + 4, caption,
-                  INK if is_front else GRAPHITE, WHITE if is_front else None)
+    for caption, columns, name in sorted(tabs, key=lambda t: t[2] == front):  # the front one last
+        tab_header(img, caption, columns, name == front)
     return img
+
+
+def tab_header(img, caption, columns, in_front):
+    """A tab header over the body's top edge. The one in front is taller, two pixels wider on
+    each side, lighter, and open into the body; the one behind is darker and stands on the edge."""
+    x0, x1 = columns
+    top, left, right = (0, x0 - 2, x1 + 2) if in_front else (3, x0, x1)
+    bottom = BODY_TOP + 3 if in_front else BODY_TOP + 1   # rows below this are the body's
+    outline = Layer(PAGE_W, PAGE_H)
+    outline.rrect((left, top, right, bottom + 4), 4, INK)
+    outline.rrect((left + 1, top + 1, right - 1, bottom + 4), 3, WHITE)
+    face = Image.new("RGB", (PAGE_W, PAGE_H))
+    face.paste(vgradient(right - left, bottom - top, *((TAB_FRONT_TOP, PANEL) if in_front
+                                                        else (TAB_BACK_TOP, TAB_BACK_BOTTOM))), (left, top))
+    face = face.convert("RGBA")
+    face.putalpha(shape_mask(PAGE_W, PAGE_H, lambda L: L.rrect((left + 2, top + 2, right - 2, bottom + 4), 2.5, WHITE)))
+    shade = Image.new("RGBA", (PAGE_W, PAGE_H), SHADOW + (0,))
+    shade.putalpha(shape_mask(PAGE_W, PAGE_H, lambda L: L.rrect((right - 2, top + 2, right - 1, bottom + 4), 0, WHITE)))
+    above_body = Image.new("L", (PAGE_W, PAGE_H), 0)
+    above_body.paste(255, (0, 0, PAGE_W, bottom))
+    for part in (outline.image(), shade, face):
+        part.putalpha(ImageChops.darker(part.getchannel("A"), above_body))
+        put(img, part)
+    if not in_front:  # the body's edge runs along the foot of a tab behind
+        d = ImageDraw.Draw(img)
+        d.line((left, BODY_TOP, right - 1, BODY_TOP), fill=INK)
+        d.line((left, BODY_TOP + 1, right - 1, BODY_TOP + 1), fill=WHITE)
+    draw_text(img, (x0 + x1 - text_width(caption)) // 2, top + (5 if in_front else 4), caption,
+              INK if in_front else GRAPHITE, WHITE if in_front else None)
 
 
 def camera_page():
@@ -581,10 +581,7 @@ def sheet():
     and the seat of the name plate at (10, 92)."""
     img = Image.new("RGB", (126, 126), CHASSIS)
     L = Layer(126, 126)
-    L.rrect((3, 3, 123, 123), 5, INK)
-    L.rrect((4, 4, 122, 122), 4, WHITE)
-    L.rrect((5, 5, 122, 122), 4, SHADOW)
-    L.rrect((5, 5, 121, 121), 3.5, PANEL)
+    bevel(L, (3, 3, 123, 123), 5, face=PANEL)
     put(img, L.image())
     d = ImageDraw.Draw(img)
     d.rectangle((14, 7, 113, 82), fill=SHADOW)                             # photo window
@@ -600,12 +597,11 @@ def sheet():
 
 
 def name_plate():
+    """The plate under a file name in the grid; the name is written at (5, 3) in black, and a
+    selected file's plate is shown inverted."""
     img = Image.new("RGB", (108, 26), STEEL)
     L = Layer(108, 26)
-    L.rrect((0, 0, 108, 26), 3, INK)
-    L.rrect((1, 1, 107, 25), 2, WHITE)
-    L.rrect((2, 2, 107, 25), 2, SHADOW)
-    L.rrect((2, 2, 106, 24), 1.5, FACE)
+    bevel(L, (0, 0, 108, 26), 3)
     put(img, L.image())
     return img
 

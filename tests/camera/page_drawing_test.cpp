@@ -15,6 +15,7 @@
 #include "camera_window/camera_window_state.h"
 #include "camera_window/page_drawing.h"
 #include "camera_window/picture_list.h"
+#include "message_box_recorder.h"
 #include "resources/resource_ids.h"
 #include "source_session.h"
 #include "twain/scoped_handle.h"
@@ -550,6 +551,18 @@ TEST_F(PageDrawing, SubclassedButtonsAnswerAtOnceAndAReleaseOutsideSendsNothing)
         EXPECT_EQ(c.selection, selection());
         EXPECT_EQ(c.connected, g_camera.connected);
     }
+}
+
+// The release shows the link open before the attempt; when it fails, the button shows it closed.
+TEST_F(PageDrawing, ACameraLinkThatFailsToOpenShowsItClosedAgain)
+{
+    enable();  // no camera on COM1
+    MessageBoxRecorder boxes;
+    pressAndRelease(IDC_CAMERA);
+    pumpMessages();
+    EXPECT_EQ(1u, boxes.boxes().size());
+    EXPECT_FALSE(g_camera.connected);
+    EXPECT_EQ("IDB_CAMERA", look(IDC_CAMERA));
 }
 
 // The second click of a double click arrives as WM_LBUTTONDBLCLK; it acts as a second press.

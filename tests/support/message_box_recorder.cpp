@@ -4,6 +4,10 @@ namespace {
 
 MessageBoxRecorder* g_recorder = nullptr;
 std::vector<RecordedBox>* g_boxes = nullptr;
+// Tests run side by side on one desktop: a box is activated again when another process's window
+// took the activation for a moment, and the hook can be told of the activation of another
+// process's dialog (a progress dialog, say). Each box is recorded once, and only this thread's.
+HWND g_lastBox = nullptr;
 
 constexpr int MESSAGE_TEXT_ID = 0xFFFF;
 constexpr int ICON_ID_WINE = 1088;
@@ -53,7 +57,9 @@ LRESULT CALLBACK MessageBoxRecorder::hookProc(int code, WPARAM wParam, LPARAM lP
 {
     if (code == HCBT_ACTIVATE && g_boxes) {
         HWND box = reinterpret_cast<HWND>(wParam);
-        if (isMessageBox(box)) {
+        const bool ours = GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId();
+        if (ours && box != g_lastBox && isMessageBox(box)) {
+            g_lastBox = box;
             RecordedBox recorded;
             recorded.owner = GetWindow(box, GW_OWNER);
             recorded.caption = windowText(box);

@@ -59,6 +59,9 @@ samples="$build/samples"
 /usr/bin/python3 -B "$source_dir/tools/camsim/make_camera.py" --family 1 --port 2 --root "$work/cameras" \
   "$samples/k4i_o5.k4i" "$samples/k4i_1x1.k4i" >/dev/null || exit 1
 export CAMSIM_ROOT="Z:$work/cameras"
+# Connecting writes the choices into the prefix's settings file: put the file back afterwards.
+settings="$prefix/drive_c/windows/lx3twain.ini"
+[ -f "$settings" ] && cp "$settings" "$work/lx3twain.ini.saved"
 acquire() { # model port speed mechanism folder
   output=$("$run" "$build/bin/twacquire.exe" --auto --hold 100 --close-window --pick-camera-pictures --camera "$1" \
            --port "$2" --speed "$3" --mech "$4" --out "Z:$5" 2>&1 | tr -d '\r')
@@ -71,6 +74,10 @@ expect 'Negotiated memory transfer (ICAP_XFERMECH).'
 expect 'The source has 3 picture(s) ready (MSG_XFERREADY).'
 expect 'Picture 1: 641 x 479 pixels, 150 x 300 dpi, memory transfer in 30 strips (buffer 921117 bytes)'
 expect 'Picture 3: 33 x 20 pixels, no resolution, memory transfer in 2 strips (buffer 1980 bytes)'
+expect 'The user presses the camera-link button and sees the camera page (camera connected): picture 1 of 3.'
+expect '  SELECT: picture 3 selected; the page moves on to picture 1 of 3'
+expect 'The source asks to be closed (MSG_CLOSEDSREQ).'
+expect 'twacquire finished: everything worked.'
 acquire "LX-1 / MLX-1" COM2 19200bps native "$work/lx1"
 expect 'Picture 1: 641 x 479 pixels, 150 x 300 dpi, native transfer'
 expect 'Picture 2: 1 x 1 pixels, no resolution, native transfer'
@@ -78,6 +85,8 @@ expect 'Picture 2: 1 x 1 pixels, no resolution, native transfer'
   "lx3-memory:$work/cameras/COM1:$work/lx3" "lx1-native:$work/cameras/COM2:$work/lx1" ||
   { echo "the pictures received do not match their originals"; failures=$((failures + 1)); }
 unset CAMSIM_ROOT
+rm -f "$settings"
+[ -f "$work/lx3twain.ini.saved" ] && cp "$work/lx3twain.ini.saved" "$settings"
 
 output=$("$run" "$build/bin/twacquire.exe" --auto --source "NO SUCH CAMERA" 2>&1 | tr -d '\r')
 status=${PIPESTATUS[0]}
