@@ -6,6 +6,7 @@
 #include "camera_window_state.h"
 #include "page_drawing.h"
 #include "picture_list.h"
+#include "../camera/acquisition.h"
 #include "../camera/camera_connection.h"
 #include "../camera/camera_position.h"
 #include "../camera/camera_settings.h"
@@ -16,8 +17,6 @@
 #include "../twain/source_state.h"
 
 namespace {
-
-ImageAcquisition g_acquireFirstImage = nullptr;
 
 const char INSUFFICIENT_MEMORY[] = "Insufficient memory.  ";
 
@@ -34,27 +33,17 @@ void step(BusyCommand busy, void (*drawLook)(), uint16_t (*move)())
     finish(move());
 }
 
-// The bitmap stays locked while its strips go out; the first row delivered is the picture's
-// top row, which is the last one in memory. Rows are padded to 4 bytes.
-void holdForMemoryTransfer(HGLOBAL bitmap)
-{
-    g_source.currentBitmap = bitmap;
-    BYTE* bits = static_cast<BYTE*>(GlobalLock(bitmap));
-    const uint32_t width = static_cast<uint32_t>(g_source.imageHeader.biWidth);
-    const uint32_t height = static_cast<uint32_t>(g_source.imageHeader.biHeight);
-    const uint32_t rowBytes = (width * 3 + 3) & ~3u;
-    g_source.nextRow = bits && height ? bits + sizeof(BITMAPINFOHEADER) + (height - 1) * rowBytes : nullptr;
-}
-
 // The memory transfer's first picture. False when OK has to stop here.
 bool acquireFirstImage()
 {
     HGLOBAL bitmap = nullptr;
-    const uint16_t code = g_acquireFirstImage(&bitmap);
+    const uint16_t code = acquireNext(&bitmap);
     if (code == 0) {
         if (!bitmap) return false;
-        holdForMemoryTransfer(bitmap);
-        return true;
+        if (holdCurrentBitmap(bitmap)) return true;
+        g_source.conditionCode = ConditionCode::LowMemory;
+        twainFailure(INSUFFICIENT_MEMORY, ConditionCode::LowMemory);
+        return false;
     }
     g_source.conditionCode = ConditionCode::OperationError;
     if (code == DEC_ERR_NOMEMORY || code == DEC_ERR_NOMEMORY2) {
@@ -71,11 +60,6 @@ bool acquireFirstImage()
 }
 
 }  // namespace
-
-void plugFirstImageAcquisition(ImageAcquisition acquire)
-{
-    g_acquireFirstImage = acquire;
-}
 
 void commandPrevious()
 {
@@ -154,7 +138,7 @@ void commandOk(HWND window)
     }
     g_source.transferOrigin = ORIGIN_CAMERA_WINDOW;
     g_source.pendingCount = static_cast<int16_t>(selected);
-    if (!g_source.currentBitmap && memoryTransferSelected() && g_acquireFirstImage && !acquireFirstImage()) return;
+    if (!g_source.currentBitmap && memoryTransferSelected() && !acquireFirstImage()) return;
     g_source.imageInfoMarker = 0;
     notifyTransferReady();
     InvalidateRect(window, nullptr, FALSE);

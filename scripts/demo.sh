@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The main job: builds the data source and the project's TWAIN application, installs the source
-# where Wine's TWAIN source manager finds it, puts a simulated LX-3 camera with three pictures on
-# COM1, and runs `twacquire --auto --pick-camera-pictures` against the source through the manager,
-# on the user's display when there is one and on a private Xvfb otherwise. twacquire plays the
-# user at the source's camera window by window messages only (BM_CLICK on its buttons, a chosen
-# entry and CBN_CLOSEUP on its settings boxes): it connects the camera, steps through the
-# pictures, selects them, presses OK and says what the window showed at each step; then it
-# closes the window as a user would. Captures of the window land in <build>/demo-screens.
+# where Wine's TWAIN source manager finds it, puts a simulated LX-3 camera on COM1 and a simulated
+# LX-1 camera on COM2, and acquires every picture of both cameras through the manager, once by
+# native and once by memory transfer, with `twacquire --auto --pick-camera-pictures`, on the
+# user's display when there is one and on a private Xvfb otherwise. twacquire plays the user at
+# the source's camera window by window messages only (BM_CLICK on its buttons, a chosen entry and
+# CBN_CLOSEUP on its settings boxes): it connects the camera, steps through the pictures, selects
+# them and presses OK; then it receives the pictures, saves them as BMP files and closes the
+# window as a user would. tools/demo/check_pictures.py then checks every picture against the
+# camera's original file and draws a contact sheet of what arrived. Everything lands in
+# <build>/demo: the pictures, the logs, the window captures and contact-sheet.png.
 # Says in plain words what happened; exits non-zero when anything failed.
 #
 #   bash scripts/demo.sh                    build into build/ and run
@@ -61,54 +64,80 @@ for library in VX1CM32 VX2CM32 VX3CM32 VXK4X32 VXXIF32; do
 done
 say "installed LX3TWS32.ds as C:\\windows\\twain_32\\sane.ds and the maker's five libraries in C:\\windows"
 
-# The camera: a simulated LX-3 on COM1 (docs/simulated-cameras.md) holding three sample pictures.
-cameras=$build/demo-cameras
+demo=$build/demo
+rm -rf "$demo" && mkdir -p "$demo/screens"
+python=/usr/bin/python3  # Debian's, the one with python3-pil
+
+# The cameras (docs/simulated-cameras.md): an LX-3 on COM1 with Exif JPEG pictures, an LX-1 on
+# COM2 with K4I pictures, both from the build's sample pictures (tools/samples).
+cameras=$demo/cameras
 samples=$build/samples
-python3 -B tools/camsim/make_camera.py --family 3 --port 1 --root "$cameras" --replace \
-  "$samples/exif_o1.jpg" "$samples/jfif_640x480.jpg" "$samples/exif_o3.jpg" >/dev/null ||
-  fail "could not build the simulated camera (are the samples in $samples built?)"
+$python -B tools/camsim/make_camera.py --family 3 --port 1 --root "$cameras" \
+  "$samples/exif_o1.jpg" "$samples/portrait_300x400.jpg" "$samples/exif_o6.jpg" "$samples/odd_17x9.jpg" >/dev/null ||
+  fail "could not build the simulated LX-3 camera (are the samples in $samples built?)"
+$python -B tools/camsim/make_camera.py --family 1 --port 2 --root "$cameras" \
+  "$samples/k4i_o1.k4i" "$samples/k4i_o3.k4i" "$samples/k4i_17x9.k4i" >/dev/null ||
+  fail "could not build the simulated LX-1 camera"
 export CAMSIM_ROOT="Z:$cameras"
-say "a simulated LX-3 camera with three pictures waits on COM1 ($cameras/COM1)"
-screens=$build/demo-screens
-rm -rf "$screens" && mkdir -p "$screens"
+say "a simulated LX-3 camera with 4 Exif JPEG pictures waits on COM1, an LX-1 with 3 K4I pictures on COM2"
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${USE_XVFB:-}" ] && xdpyinfo >/dev/null 2>&1; then
   say "the windows appear on your display $DISPLAY"
-  hold=4000
+  hold=2000
 else
   say "no display to show windows on: they go to a private virtual display (Xvfb)"
-  hold=500
+  hold=300
 fi
 
 if [ $# -gt 0 ]; then
-  options=("$@")
-else
-  options=(--auto --pick-camera-pictures --screenshots "Z:$screens" --hold "$hold" --close-window)
+  say "running: twacquire $*"
+  bash scripts/with-display.sh "$build/wine-run" "$app" "$@" 2>&1 | tr -d '\r' | grep -v '^X connection to .* broken'
+  exit "${PIPESTATUS[0]}"
 fi
-say "running: twacquire ${options[*]}"
-echo
-# Wine's processes report the end of the private display when Xvfb goes away; that is no news.
-bash scripts/with-display.sh "$build/wine-run" "$app" "${options[@]}" 2>&1 | tr -d '\r' |
-  grep -v '^X connection to .* broken'
-status=${PIPESTATUS[0]}
-echo
 
-case $status in
-  0) if [ $# -eq 0 ]; then
-       say "twacquire opened Wine's TWAIN source manager, found \"MELVO DIGITAL CAMERA WIN32\", read its"
-       say "identity and capabilities and enabled it. In the source's camera window it connected the"
-       say "LX-3 camera, stepped through its three pictures, selected them and pressed OK, and heard"
-       say "MSG_XFERREADY with the pending pictures; then it closed the window as a user would, heard"
-       say "the source ask to be closed, and closed the source and the manager again."
-       say "the camera received these calls ($cameras/COM1/calls.log):"
-       tr -d '\r' <"$cameras/COM1/calls.log" | sed 's/^/    /'
-     fi
-     if command -v convert >/dev/null; then
-       for bmp in "$screens"/*.bmp; do [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; done
-     fi
-     say "captures of the camera window: $(ls "$screens" | tr '\n' ' ')in $screens"
-     say "DONE: everything worked." ;;
-  2) fail "twacquire could not use the TWAIN source manager (exit code 2)" ;;
-  3) fail "the manager does not list the source: it did not load (exit code 3)" ;;
-  *) fail "twacquire reported failures (exit code $status); see its output above" ;;
-esac
+# One run: the user picks every picture of one camera, the application receives them by one
+# mechanism into its own folder. Prints what the application said about each picture.
+runs=()
+acquire() { # label model port speed mechanism [more twacquire options]
+  local label=$1 model=$2 port=$3 speed=$4 mech=$5
+  shift 5
+  local out=$demo/$label log=$demo/$label.log
+  mkdir -p "$out"
+  echo
+  say "$label: the user connects \"$model\" on $port, selects every picture and presses OK;"
+  say "$label: the application receives them by $mech transfer"
+  bash scripts/with-display.sh "$build/wine-run" "$app" --auto --pick-camera-pictures --camera "$model" \
+    --port "$port" --speed "$speed" --mech "$mech" --out "Z:$out" --hold "$hold" --close-window "$@" \
+    >"$log" 2>&1
+  local status=$?
+  tr -d '\r' <"$log" | grep -E '^(Picture [0-9]+:|The source has|FAILED)' | sed 's/, saved as .*//; s/^/    /'
+  [ $status -eq 0 ] || { tr -d '\r' <"$log" | grep -v '^X connection' | tail -n 25; fail "$label: twacquire failed (exit code $status, log $log)"; }
+  local port_number=${port#COM}
+  runs+=("$label:$cameras/COM$port_number:$out")
+}
+
+acquire lx3-native "LX-3 / MLX-300" COM1 115200bps native --screenshots "Z:$demo/screens"
+acquire lx3-memory "LX-3 / MLX-300" COM1 115200bps memory
+acquire lx1-native "LX-1 / MLX-1" COM2 19200bps native
+acquire lx1-memory "LX-1 / MLX-1" COM2 19200bps memory
+
+echo
+say "every picture received, checked against the camera's original file (decoded independently):"
+$python -B tools/demo/check_pictures.py "$demo/contact-sheet.png" "${runs[@]}"
+check=$?
+# The window captures as PNG files, for a look at what the user saw.
+$python - "$demo/screens" <<'PY' || true
+import os, sys
+from PIL import Image
+for name in sorted(os.listdir(sys.argv[1])):
+    if name.endswith(".bmp"):
+        path = os.path.join(sys.argv[1], name)
+        Image.open(path).save(path[:-4] + ".png")
+        os.remove(path)
+PY
+echo
+say "contact sheet of what the application received: $demo/contact-sheet.png"
+say "pictures as saved by the application: $demo/<run>/pictureNN.bmp; logs: $demo/<run>.log"
+say "captures of the camera window: $demo/screens"
+[ $check -eq 0 ] || fail "some pictures do not match their originals (see above)"
+say "DONE: every picture of both cameras arrived by native and by memory transfer and matches its original."

@@ -35,6 +35,8 @@ const TableEntry CONTROL_TABLE[] = {
 const TableEntry IMAGE_TABLE[] = {
     {DAT_IMAGEINFO,       imageInfoOperation},
     {DAT_IMAGELAYOUT,     imageLayoutOperation},
+    {DAT_IMAGEMEMXFER,    memoryTransferOperation},
+    {DAT_IMAGENATIVEXFER, nativeTransferOperation},
     {DAT_IMAGEFILEXFER,   unsupportedOperation},
     {DAT_PALETTE8,        unsupportedOperation},
     {DAT_GRAYRESPONSE,    unsupportedOperation},

@@ -53,10 +53,16 @@ struct ModuleTraits {
     static void close(HMODULE module) { FreeLibrary(module); }
 };
 
+struct GlobalBlockTraits {
+    static HGLOBAL none() { return nullptr; }
+    static void close(HGLOBAL block) { GlobalFree(block); }
+};
+
 using ScopedGdiObject = Scoped<HGDIOBJ, GdiObjectTraits>;
 using ScopedFile = Scoped<HANDLE, FileHandleTraits>;
 using ScopedFind = Scoped<HANDLE, FindHandleTraits>;
 using ScopedModule = Scoped<HMODULE, ModuleTraits>;
+using ScopedGlobal = Scoped<HGLOBAL, GlobalBlockTraits>;  // a movable block, freed (not unlocked)
 
 // A window's device context, released with the window it came from.
 class WindowDC {

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs build/bin/twacquire.exe --auto against the built data source through Wine's real source
-# manager, closing the source's window as a user would, and checks what it reports. Then checks
-# that a source name the manager does not know ends in exit code 3, and a bad option in 1.
+# manager, closing the source's window as a user would, and checks what it reports. Then lets it
+# acquire the pictures of a simulated LX-3 camera by memory transfer and of an LX-1 camera by
+# native transfer, the user's part played by window messages, and checks every picture saved
+# against its original (tools/demo/check_pictures.py). Then checks that a source name the
+# manager does not know ends in exit code 3, and a bad option in 1.
 # Usage: twacquire_auto.sh <build dir>   (needs a display: run ctest under scripts/with-display.sh)
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -46,21 +49,44 @@ if grep -qF 'FAILED' <<<"$output"; then
   failures=$((failures + 1))
 fi
 
-# A user at the camera window, played by messages, with a simulated LX-3 camera of three pictures.
-cameras="$build/twacquire-cameras"
+# Pictures through the manager: an LX-3 camera (Exif JPEG) on COM1, an LX-1 (K4I) on COM2.
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+work="$build/twacquire-auto"
+rm -rf "$work" && mkdir -p "$work/lx3" "$work/lx1"
 samples="$build/samples"
-python3 -B "$(dirname "$0")/../../tools/camsim/make_camera.py" --family 3 --port 1 --root "$cameras" --replace \
-  "$samples/exif_o1.jpg" "$samples/exif_o2.jpg" "$samples/exif_o3.jpg" >/dev/null || failures=$((failures + 1))
-output=$(CAMSIM_ROOT="Z:$cameras" "$run" "$build/bin/twacquire.exe" --auto --pick-camera-pictures --hold 100 \
-         --close-window 2>&1 | tr -d '\r')
-status=${PIPESTATUS[0]}
-echo "$output"
-[ "$status" -eq 0 ] || { echo "twacquire exit code $status with --pick-camera-pictures, expected 0"; failures=$((failures + 1)); }
+/usr/bin/python3 -B "$source_dir/tools/camsim/make_camera.py" --family 3 --port 1 --root "$work/cameras" \
+  "$samples/exif_o8.jpg" "$samples/odd_17x9.jpg" "$samples/gray_33x20.jpg" >/dev/null || exit 1
+/usr/bin/python3 -B "$source_dir/tools/camsim/make_camera.py" --family 1 --port 2 --root "$work/cameras" \
+  "$samples/k4i_o5.k4i" "$samples/k4i_1x1.k4i" >/dev/null || exit 1
+export CAMSIM_ROOT="Z:$work/cameras"
+# Connecting writes the choices into the prefix's settings file: put the file back afterwards.
+settings="$prefix/drive_c/windows/lx3twain.ini"
+[ -f "$settings" ] && cp "$settings" "$work/lx3twain.ini.saved"
+acquire() { # model port speed mechanism folder
+  output=$("$run" "$build/bin/twacquire.exe" --auto --hold 100 --close-window --pick-camera-pictures --camera "$1" \
+           --port "$2" --speed "$3" --mech "$4" --out "Z:$5" 2>&1 | tr -d '\r')
+  status=${PIPESTATUS[0]}
+  echo "$output"
+  [ "$status" -eq 0 ] || { echo "twacquire exit code $status acquiring from $1, expected 0"; failures=$((failures + 1)); }
+}
+acquire "LX-3 / MLX-300" COM1 115200bps memory "$work/lx3"
+expect 'Negotiated memory transfer (ICAP_XFERMECH).'
+expect 'The source has 3 picture(s) ready (MSG_XFERREADY).'
+expect 'Picture 1: 641 x 479 pixels, 150 x 300 dpi, memory transfer in 30 strips (buffer 921117 bytes)'
+expect 'Picture 3: 33 x 20 pixels, no resolution, memory transfer in 2 strips (buffer 1980 bytes)'
 expect 'The user presses the camera-link button and sees the camera page (camera connected): picture 1 of 3.'
 expect '  SELECT: picture 3 selected; the page moves on to picture 1 of 3'
-expect 'The source has 3 picture(s) ready (MSG_XFERREADY).'
 expect 'The source asks to be closed (MSG_CLOSEDSREQ).'
 expect 'twacquire finished: everything worked.'
+acquire "LX-1 / MLX-1" COM2 19200bps native "$work/lx1"
+expect 'Picture 1: 641 x 479 pixels, 150 x 300 dpi, native transfer'
+expect 'Picture 2: 1 x 1 pixels, no resolution, native transfer'
+/usr/bin/python3 -B "$source_dir/tools/demo/check_pictures.py" "$work/contact-sheet.png" \
+  "lx3-memory:$work/cameras/COM1:$work/lx3" "lx1-native:$work/cameras/COM2:$work/lx1" ||
+  { echo "the pictures received do not match their originals"; failures=$((failures + 1)); }
+unset CAMSIM_ROOT
+rm -f "$settings"
+[ -f "$work/lx3twain.ini.saved" ] && cp "$work/lx3twain.ini.saved" "$settings"
 
 output=$("$run" "$build/bin/twacquire.exe" --auto --source "NO SUCH CAMERA" 2>&1 | tr -d '\r')
 status=${PIPESTATUS[0]}

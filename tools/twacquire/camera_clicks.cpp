@@ -141,10 +141,10 @@ bool pickAllCameraPictures(const CameraClicks& clicks)
     User user(clicks);
     user.say("The user sees the " + user.page() + ": camera \"" + chosenIn(user.control(IDC_MODEL)) + "\", port \"" +
              chosenIn(user.control(IDC_PORT)) + "\", speed \"" + chosenIn(user.control(IDC_SPEED)) + "\".");
-    user.choose(IDC_MODEL, "LX-3 / MLX-300");
-    user.choose(IDC_PORT, "COM1");
-    user.choose(IDC_SPEED, "115200bps");
-    user.say("The user chooses \"LX-3 / MLX-300\", \"COM1\" and \"115200bps\".");
+    user.choose(IDC_MODEL, clicks.model.c_str());
+    user.choose(IDC_PORT, clicks.port.c_str());
+    user.choose(IDC_SPEED, clicks.speed.c_str());
+    user.say("The user chooses \"" + clicks.model + "\", \"" + clicks.port + "\" and \"" + clicks.speed + "\".");
     user.screenshot("option-page");
 
     user.click(IDC_CAMERA, "camera link");

@@ -15,9 +15,12 @@ struct CameraClicks {
     std::function<void(DWORD)> pump;    // runs the application's message loop for a while
     std::function<void(const char*)> say;
     std::string screenshotFolder;       // BMP captures of each step go here when not empty
+    std::string model = "LX-3 / MLX-300";  // the entries chosen on the option page
+    std::string port = "COM1";
+    std::string speed = "115200bps";
 };
 
-// Connects the LX-3 camera on COM1 at 115200bps from the option page, steps through all its
+// Connects the camera of the chosen model, port and speed from the option page, steps through all its
 // pictures, selects each of them with SELECT and presses OK. False when the window did not
 // show what a user would have expected (the reason has been said).
 bool pickAllCameraPictures(const CameraClicks& user);

@@ -5,12 +5,14 @@
 // through MSG_PROCESSEVENT while the source is enabled, and closes everything again.
 //
 //   twacquire [--auto] [--source "<product name>"] [--hold <ms>] [--close-window] [--list]
-//             [--pick-camera-pictures] [--screenshots <folder>]
+//             [--pick-camera-pictures] [--camera <model>] [--port COMn] [--speed <speed>]
+//             [--screenshots <folder>] [--mech native|memory] [--out <folder>]
 //
 // Exit codes: 0 all went well, 1 bad command line, 2 no source manager, 3 source not found,
 // 4 a TWAIN operation failed.
 #include "camera_clicks.h"
 #include "capability_text.h"
+#include "picture_transfer.h"
 #include "twain/twain_types.h"
 
 #include <cstdarg>
@@ -35,6 +37,11 @@ struct Options {
     bool        closeWindow = false;  // close the source's window as a user would, expect MSG_CLOSEDSREQ
     bool        pickCamera = false;   // click through the MELVO camera window as a user would
     std::string screenshots;          // folder for captures of the camera window's steps
+    std::string camera = "LX-3 / MLX-300";  // what --pick-camera-pictures chooses on the option page
+    std::string port = "COM1";
+    std::string speed = "115200bps";
+    Mechanism   mechanism = Mechanism::Native;
+    std::string outputFolder;         // where the pictures are saved as BMP files
     std::string source = kDefaultSource;
     DWORD       holdMs = kDefaultHoldMs;
 };
@@ -51,6 +58,10 @@ struct Session {
     bool             sourceOpen = false;
     bool             enabled = false;
     int              failures = 0;
+    Mechanism        mechanism = Mechanism::Native;
+    std::string      outputFolder;
+    int              saved = 0;     // pictures saved so far, numbering the files
+    int              received = 0;  // pictures received in this run
 };
 
 void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -89,7 +100,11 @@ void usage()
     say("  --pick-camera-pictures  with --auto: in the MELVO source's camera window, connect the LX-3");
     say("                  camera on COM1, step through its pictures, select them all and press OK,");
     say("                  all by window messages, saying what the window shows at each step");
+    say("  --camera MODEL, --port COMn, --speed SPEED  what --pick-camera-pictures chooses on the option");
+    say("                  page (default \"LX-3 / MLX-300\", COM1, 115200bps)");
     say("  --screenshots DIR  with --pick-camera-pictures: save the window at its steps as BMP files");
+    say("  --mech native|memory  transfer mechanism to negotiate (default native)");
+    say("  --out DIR       save every picture received as DIR\\pictureNN.bmp");
 }
 
 bool parseOptions(int argc, char** argv, Options* options)
@@ -106,6 +121,21 @@ bool parseOptions(int argc, char** argv, Options* options)
             options->pickCamera = true;
         } else if (arg == "--screenshots" && i + 1 < argc) {
             options->screenshots = argv[++i];
+        } else if (arg == "--camera" && i + 1 < argc) {
+            options->camera = argv[++i];
+        } else if (arg == "--port" && i + 1 < argc) {
+            options->port = argv[++i];
+        } else if (arg == "--speed" && i + 1 < argc) {
+            options->speed = argv[++i];
+        } else if (arg == "--out" && i + 1 < argc) {
+            options->outputFolder = argv[++i];
+        } else if (arg == "--mech" && i + 1 < argc) {
+            const std::string mechanism = argv[++i];
+            if (mechanism != "native" && mechanism != "memory") {
+                say("twacquire: --mech takes native or memory");
+                return false;
+            }
+            options->mechanism = mechanism == "memory" ? Mechanism::Memory : Mechanism::Native;
         } else if (arg == "--source" && i + 1 < argc) {
             options->source = argv[++i];
             if (options->source.empty() || options->source.size() >= sizeof(TW_STR32)) {
@@ -411,8 +441,7 @@ bool enableSource(Session& s)
     return true;
 }
 
-// Pictures are not fetched yet: tell the source to drop what it announced, so that it goes back
-// to showing its interface instead of waiting for transfers that will not come.
+// The source announced pictures: fetch every one of them, answering MSG_ENDXFER after each.
 void onTransferReady(Session& s)
 {
     TW_PENDINGXFERS pending{};
@@ -421,11 +450,43 @@ void onTransferReady(Session& s)
         say("The source has %d picture(s) ready (MSG_XFERREADY).", static_cast<TW_INT16>(pending.Count));
     else
         say("The source announced pictures (MSG_XFERREADY) but does not say how many.");
-    say("twacquire does not fetch pictures yet; it asks the source to drop them.");
-    pending = TW_PENDINGXFERS{};
-    rc = callManager(s, &s.source, DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
-    if (rc != TWRC_SUCCESS)
-        reportFailure(s, "dropping the announced pictures (MSG_RESET)", rc, &s.source);
+    TransferSession transfers;
+    transfers.callSource = [&s](TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+        return callManager(s, &s.source, dg, dat, msg, data);
+    };
+    transfers.say = [](const char* text) { say("%s", text); };
+    transfers.mechanism = s.mechanism;
+    transfers.outputFolder = s.outputFolder;
+    transfers.saved = s.saved;
+    s.received += transferPendingPictures(transfers);
+    s.saved = transfers.saved;
+    s.failures += transfers.failures;
+}
+
+// Memory transfer is negotiated before the source is enabled (state 4), as TWAIN requires;
+// native transfer is every source's default and needs no negotiation.
+bool negotiateMechanism(Session& s)
+{
+    if (s.mechanism == Mechanism::Native)
+        return true;
+    TW_CAPABILITY cap{ICAP_XFERMECH, TWON_ONEVALUE, GlobalAlloc(GHND, sizeof(TW_ONEVALUE))};
+    auto* value = static_cast<TW_ONEVALUE*>(cap.hContainer ? GlobalLock(cap.hContainer) : nullptr);
+    if (!value) {
+        say("FAILED: no memory for a capability container.");
+        ++s.failures;
+        return false;
+    }
+    value->ItemType = TWTY_UINT16;
+    value->Item = TWSX_MEMORY;
+    GlobalUnlock(cap.hContainer);
+    const TW_UINT16 rc = callManager(s, &s.source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap);
+    GlobalFree(cap.hContainer);
+    if (rc != TWRC_SUCCESS) {
+        reportFailure(s, "setting ICAP_XFERMECH", rc, &s.source);
+        return false;
+    }
+    say("Negotiated memory transfer (ICAP_XFERMECH).");
+    return true;
 }
 
 enum class LoopEnd { CloseRequested, TimeUp, WindowClosed };
@@ -508,6 +569,9 @@ bool pickCameraPictures(Session& s, const Options& options)
     user.pump = [&s](DWORD ms) { runMessageLoop(s, ms); };
     user.say = [](const char* text) { say("%s", text); };
     user.screenshotFolder = options.screenshots;
+    user.model = options.camera;
+    user.port = options.port;
+    user.speed = options.speed;
     return pickAllCameraPictures(user);
 }
 
@@ -576,6 +640,10 @@ int runSession(Session& s, const Options& options)
     printIdentity(s.source);
     printCapabilities(s);
 
+    s.mechanism = options.mechanism;
+    s.outputFolder = options.outputFolder;
+    if (!negotiateMechanism(s))
+        return EXIT_TWAIN_FAILED;
     if (!enableSource(s))
         return EXIT_TWAIN_FAILED;
     describeSourceWindows(s);

@@ -1,7 +1,8 @@
-// A minimal TWAIN data source that exercises an application's handling of notifications through
-// a real source manager: once enabled, it announces two pictures (MSG_XFERREADY); when the
-// application drops them (DAT_PENDINGXFERS / MSG_RESET) it asks to be closed (MSG_CLOSEDSREQ).
-// It transfers nothing. Used to test twacquire's message loop against Wine's TWAIN_32.DLL.
+// A minimal TWAIN data source that exercises an application's handling of notifications and
+// native transfers through a real source manager: once enabled, it announces two pictures
+// (MSG_XFERREADY), hands each out as a small DIB (DAT_IMAGENATIVEXFER), and when the application
+// has ended both transfers (MSG_ENDXFER) or dropped them (MSG_RESET) it asks to be closed
+// (MSG_CLOSEDSREQ). Used to test twacquire against Wine's TWAIN_32.DLL and a source not our own.
 #include "twain/twain_types.h"
 
 #include <cstring>
@@ -157,6 +158,12 @@ TW_UINT16 control(TW_IDENTITY* origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF d
             pending->Count = g_pending;
             return TWRC_SUCCESS;
         }
+        if (msg == MSG_ENDXFER) {
+            if (g_pending > 0) --g_pending;
+            pending->Count = g_pending;
+            if (g_pending == 0) PostMessageA(g_window, UM_ASK_TO_CLOSE, 0, 0);
+            return TWRC_SUCCESS;
+        }
         if (msg == MSG_RESET) {
             g_pending = 0;
             pending->Count = 0;
@@ -175,12 +182,36 @@ TW_UINT16 control(TW_IDENTITY* origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF d
     }
 }
 
+// Picture n of the probe: 3 x 2 pixels, 24 bits, rows padded to 4 bytes; every byte is n.
+TW_UINT16 nativeTransfer(TW_UINT16 msg, TW_UINT32* handle)
+{
+    if (msg != MSG_GET || g_pending == 0)
+        return fail(TWCC_SEQERROR);
+    const DWORD rowBytes = 12;
+    HGLOBAL block = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + 2 * rowBytes);
+    auto* header = static_cast<BITMAPINFOHEADER*>(block ? GlobalLock(block) : nullptr);
+    if (!header)
+        return fail(TWCC_LOWMEMORY);
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = 3;
+    header->biHeight = 2;
+    header->biPlanes = 1;
+    header->biBitCount = 24;
+    header->biSizeImage = 2 * rowBytes;
+    std::memset(header + 1, kAnnouncedPictures - g_pending + 1, 2 * rowBytes);
+    GlobalUnlock(block);
+    *handle = reinterpret_cast<TW_UINT32>(block);
+    return TWRC_XFERDONE;
+}
+
 }  // namespace
 
 extern "C" TW_UINT16 WINAPI DS_Entry(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data)
 {
     if (msg == MSG_PROCESSEVENT)
         return TWRC_NOTDSEVENT;
+    if (dg == DG_IMAGE && dat == DAT_IMAGENATIVEXFER)
+        return nativeTransfer(msg, static_cast<TW_UINT32*>(data));
     if (dg != DG_CONTROL)
         return fail(TWCC_BADPROTOCOL);
     return control(origin, dat, msg, data);
