@@ -18,6 +18,7 @@
 #include "camera/vxxif32.h"
 #include "camera_window/picture_list.h"
 #include "camera_window/progress_dialog.h"
+#include "file_browser/file_list.h"
 #include "twain/capabilities.h"
 #include "twain/notifications.h"
 #include "resources/resource_ids.h"
@@ -467,6 +468,7 @@ TEST_F(Transfers, CameraFailuresFallBackAndSkippedPicturesArePassedOver)
     // Picture 1 is skipped by the camera, 2 holds no K4I part, 3 arrives, 4 breaks off.
     connect(2, TWSX_NATIVE, {"k4i_17x9.k4i", "k4i_17x9.k4i", "k4i_1x1.k4i", "k4i_17x9.k4i"},
             "picture.1=ff64\r\nnodata.2=1\r\nfailat.4=50,ff20\r\n");
+    ASSERT_TRUE(fileListInsert(FILE_KIND_EXIF, "listed.jpg"));
     selectAndOk({1, 2, 3, 4});
     EXPECT_EQ(formulaPicture(1, 1).rgb, nativePicture().rgb);
     EXPECT_EQ(3, endTransfer());
@@ -479,7 +481,58 @@ TEST_F(Transfers, CameraFailuresFallBackAndSkippedPicturesArePassedOver)
     EXPECT_NE(nullptr, GetDlgItem(window(), IDC_MODEL)) << "back on the option page";
     EXPECT_EQ(0, g_source.pendingCount);
     EXPECT_EQ(0, pictureListCount());
+    EXPECT_TRUE(fileList().empty()) << "a failed camera acquisition releases the file list";
     expectTemporaryDirectoryEmpty();
+}
+
+// The file browser's side, with the file list as its OK leaves it: the selected files of the
+// announced kind, in list order, relative to the current directory.
+TEST_F(Transfers, SelectedFilesOfTheAnnouncedKindArriveInListOrder)
+{
+    char previous[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(SAMPLES_DIR));
+    for (const char* name : {"k4i_17x9.k4i", "k4i_o8.k4i", "k4i_1x1.k4i", "missing.k4i"}) ASSERT_TRUE(fileListInsert(FILE_KIND_K4I, name));
+    ASSERT_TRUE(fileListInsert(FILE_KIND_EXIF, "odd_17x9.jpg"));
+    const auto announce = [](std::initializer_list<const char*> names) {
+        for (FileEntry& entry : fileList())
+            entry.selected = std::find_if(names.begin(), names.end(), [&](const char* n) { return entry.name == n; }) != names.end();
+        g_source.transferOrigin = ORIGIN_FILE_BROWSER;
+        g_source.fileKind = FILE_KIND_K4I;
+        g_source.pendingCount = static_cast<int16_t>(fileListCountSelected(FILE_KIND_K4I));
+        g_source.imageInfoMarker = 0;
+        notifyTransferReady();
+    };
+    ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
+    announce({"k4i_o8.k4i", "k4i_17x9.k4i", "odd_17x9.jpg"});
+    EXPECT_EQ(2, g_source.pendingCount);
+    EXPECT_EQ(formulaPicture(17, 9).rgb, nativePicture().rgb);
+    endTransfer();
+    EXPECT_EQ(formulaPicture(641, 479).rgb, nativePicture().rgb) << "orientation 8 turned upright";
+    endTransfer();
+    TW_UINT32 handle = 0;
+    EXPECT_EQ(TWRC_CANCEL, native(&handle)) << "the selected Exif file is not of the announced kind";
+    EXPECT_TRUE(errorBoxes().empty());
+
+    // A file that cannot be read; then a decode the user cancels, which clears the selection.
+    announce({"missing.k4i"});
+    EXPECT_EQ(TWRC_FAILURE, native(&handle));
+    EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
+    EXPECT_EQ(std::vector<std::string>{"Twain error.\nFile read error.  An operation error just occurred.(5)"},
+              errorBoxes());
+    boxes.clear();
+    announce({"k4i_o8.k4i", "k4i_1x1.k4i"});
+    {
+        TestWindows windows;
+        cancelWhenShown(windows, "Changing Image Data...");
+        EXPECT_EQ(TWRC_CANCEL, native(&handle));
+    }
+    EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
+    EXPECT_EQ(0, g_source.pendingCount);
+    EXPECT_EQ(0, fileListCountSelected(FILE_KIND_K4I));
+    EXPECT_TRUE(errorBoxes().empty()) << "a cancel is a quiet stop";
+    fileListRelease();
+    SetCurrentDirectoryA(previous);
 }
 
 TEST_F(Transfers, UndecodableCameraDataIsACameraFailure)
