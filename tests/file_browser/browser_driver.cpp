@@ -180,12 +180,13 @@ int BrowserDriver::scrollRangeMax() const
     return high;
 }
 
+// Read from the window's own device context, not from the screen: other tests' windows and
+// message boxes may lie over the window on the shared display.
 COLORREF BrowserDriver::screenPixel(POINT client) const
 {
-    ClientToScreen(window_, &client);
-    HDC screen = GetDC(nullptr);
-    const COLORREF colour = GetPixel(screen, client.x, client.y);
-    ReleaseDC(nullptr, screen);
+    HDC dc = GetDC(window_);
+    const COLORREF colour = GetPixel(dc, client.x, client.y);
+    ReleaseDC(window_, dc);
     return colour;
 }
 
