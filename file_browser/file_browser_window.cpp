@@ -394,6 +394,9 @@ LRESULT CALLBACK fileBrowserWindowProc(HWND window, UINT message, WPARAM wParam,
     case UM_FILEREFRESH:
         gridRefresh(window);
         return 0;
+    case UM_FILELOADMORE:
+        gridLoadMore(window);
+        return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -13,6 +13,8 @@ constexpr int FILE_BROWSER_WINDOW_HEIGHT = 448;
 
 // Sent by the window to itself: recompute the grid's scroll range and repaint.
 constexpr UINT UM_FILEREFRESH = WM_USER + 1;
+// Posted by the window to itself while thumbnails are still being loaded after a scan.
+constexpr UINT UM_FILELOADMORE = WM_USER + 2;
 
 ATOM registerFileBrowserWindowClass(HINSTANCE instance);
 

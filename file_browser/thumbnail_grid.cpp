@@ -17,7 +17,14 @@ struct GridValues {
     int32_t  firstRow;            // grid row shown at the top, 0 ... scroll limit
     int32_t  scrollLimit;         // largest first row
     uint32_t drawnCount;          // cells filled by the last painting; clicks beyond are ignored
+    // A load in progress: the files of `loadingKind` still to load after the first page, while
+    // the window's messages come in. Any slide of the cache ends it.
+    bool     loading;
+    FileKind loadingKind;
 };
+
+// Thumbnails loaded per message while a load goes on after the first page.
+constexpr int LOAD_STEP = 3;
 
 GridValues g_grid;
 
@@ -96,6 +103,21 @@ void loadFrom(HWND browser, Entry from, FileKind kind)
     }
 }
 
+// Loads up to `count` more of the first CACHE_LOAD_COUNT files of `kind`; false when they are
+// all loaded.
+bool loadMore(HWND browser, FileKind kind, int count)
+{
+    int seen = 0;
+    for (FileEntry& entry : fileList()) {
+        if (entry.kind != kind) continue;
+        if (++seen > CACHE_LOAD_COUNT) return false;
+        if (entry.loaded) continue;
+        if (count-- == 0) return true;
+        loadEntry(browser, entry);
+    }
+    return false;
+}
+
 // A jump past the reach of one slide (the thumb dragged far): the window is built anew around
 // the entry, starting a slide's length of its kind before it.
 void recentre(HWND browser, Entry target)
@@ -121,6 +143,7 @@ bool loadedBefore(Entry target)
 // not reach it, build the window around it.
 void bringIntoCache(HWND browser, Entry target)
 {
+    g_grid.loading = false;
     if (loadedBefore(target)) slideForward(browser);
     else slideBackward(browser);
     if (!target->loaded) recentre(browser, target);
@@ -450,8 +473,18 @@ int32_t gridScrollLimit()
 
 void gridLoadThumbnails(HWND browser)
 {
-    FileList& files = fileList();
-    loadFrom(browser, files.begin(), readFileKind(browser));
+    const FileKind kind = readFileKind(browser);
+    const GridGeometry geometry = gridGeometry(browser);
+    g_grid.loading = loadMore(browser, kind, std::max<int>(geometry.cells, 1));
+    g_grid.loadingKind = kind;
+    if (g_grid.loading) PostMessageA(browser, UM_FILELOADMORE, 0, 0);
+}
+
+void gridLoadMore(HWND browser)
+{
+    if (!g_grid.loading) return;
+    g_grid.loading = loadMore(browser, g_grid.loadingKind, LOAD_STEP);
+    if (g_grid.loading) PostMessageA(browser, UM_FILELOADMORE, 0, 0);
 }
 
 void gridReleaseThumbnails()

@@ -64,7 +64,10 @@ int32_t gridFirstRow();
 void gridSetFirstRow(int32_t row);
 int32_t gridScrollLimit();
 
-// Loads the thumbnails of the first files of the shown kind (after a scan or a change of kind).
+// Loads the thumbnails of the first CACHE_LOAD_COUNT files of the shown kind (after a scan or a
+// change of kind): those of the first page at once, the others a few at a time on
+// UM_FILELOADMORE, which the window posts itself, so that the grid is painted first.
 void gridLoadThumbnails(HWND browser);
+void gridLoadMore(HWND browser);
 // Releases every loaded thumbnail; the selection stays.
 void gridReleaseThumbnails();

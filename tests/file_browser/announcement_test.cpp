@@ -7,7 +7,6 @@
 #include "fake_dsm.h"
 #include "message_box_recorder.h"
 #include "picture_tree.h"
-#include "camera/acquisition.h"
 #include "file_browser/directory_scan.h"
 #include "file_browser/file_browser_window.h"
 #include "twain/ds_entry.h"
@@ -96,17 +95,17 @@ protected:
         return pending.Count;
     }
 
-    // The next announced picture as the transfers fetch it: inside a DS_Entry call, which has
-    // made the listed directory current again.
-    COLORREF acquireColour()
+    // The next announced picture as the application receives it: a native transfer, then the
+    // end of the transfer. CLR_INVALID when no picture came.
+    COLORREF transferColour()
     {
-        TW_STATUS status = {};
-        call(DG_CONTROL, DAT_STATUS, MSG_GET, &status);
-        HGLOBAL bitmap = nullptr;
-        EXPECT_EQ(0, acquireNext(&bitmap));
-        if (!bitmap) return CLR_INVALID;
+        TW_UINT32 handle = 0;
+        if (call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle) != TWRC_XFERDONE) return CLR_INVALID;
+        HGLOBAL bitmap = reinterpret_cast<HGLOBAL>(handle);
         const COLORREF colour = centreColour(bitmap);
         GlobalFree(bitmap);
+        TW_PENDINGXFERS pending = {};
+        EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending));
         return colour;
     }
 
@@ -142,11 +141,10 @@ TEST_F(Announcement, OkAnnouncesTheSelectedFilesOfTheListedDirectoryEvenAfterADi
     EXPECT_EQ(STATE_XFER_READY, g_source.state);
     EXPECT_EQ(2, pendingCount());
     EXPECT_TRUE(IsWindow(browser.window())) << "the window stays open";
-    EXPECT_TRUE(nearColour(GREEN, acquireColour())) << "b.jpg of the listed directory, not of SUB";
-    EXPECT_TRUE(nearColour(BLUE, acquireColour()));
-    HGLOBAL none = nullptr;
-    EXPECT_EQ(0, acquireNext(&none));
-    EXPECT_EQ(nullptr, none);
+    EXPECT_TRUE(nearColour(GREEN, transferColour())) << "b.jpg of the listed directory, not of SUB";
+    EXPECT_TRUE(nearColour(BLUE, transferColour()));
+    EXPECT_EQ(0, g_source.pendingCount) << "both pictures delivered";
+    EXPECT_TRUE(selectedPositions(FILE_KIND_EXIF).empty());
 }
 
 TEST_F(Announcement, ADoubleClickAnnouncesTheClickedFileAndAnEmptyGridIgnoresIt)
@@ -156,16 +154,14 @@ TEST_F(Announcement, ADoubleClickAnnouncesTheClickedFileAndAnEmptyGridIgnoresIt)
     browser.doubleClickAt(BrowserDriver::cellPoint(3));
     EXPECT_EQ(1, transferReadyCount());
     EXPECT_EQ(1, pendingCount());
-    EXPECT_TRUE(nearColour(BLUE, acquireColour()));
-
-    TW_PENDINGXFERS pending = {};
-    ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending));
+    EXPECT_TRUE(nearColour(BLUE, transferColour()));
+    EXPECT_EQ(0, g_source.pendingCount);
     browser.doubleClickEntry(static_cast<int>(pathDepth()));  // EMPTY
     boxes.clear();  // the decode's progress dialog
     browser.doubleClickAt(BrowserDriver::cellPoint(1));
     for (const RecordedBox& box : boxes.boxes()) ADD_FAILURE() << "unexpected box: " << box.text;
     EXPECT_EQ(1, transferReadyCount());
-    EXPECT_EQ(STATE_ENABLED, g_source.state);
+    EXPECT_EQ(0, g_source.pendingCount);
 }
 
 TEST_F(Announcement, AMemoryTransferGetsItsFirstPictureAtOk)
