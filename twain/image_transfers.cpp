@@ -181,7 +181,8 @@ ReturnCode memoryTransferOperation(const DispatchRecord& call)
             g_source.state = STATE_ENABLED;
             return result;
         }
-        if (!holdCurrentBitmap(next)) return acquisitionFailed(DECODE_ERR_BAD_BITMAP, Mechanism::Memory);
+        // A picture that cannot be kept locked for its strips: reported as OK reports it.
+        if (!holdCurrentBitmap(next)) return failWithReport(NO_MEMORY_FAILURE, ConditionCode::LowMemory);
     }
     g_source.state = STATE_XFER_READY;
     return result;
