@@ -7,8 +7,9 @@
 # the source's camera window by window messages only (BM_CLICK on its buttons, a chosen entry and
 # CBN_CLOSEUP on its settings boxes): it connects the camera, steps through the pictures, selects
 # them and presses OK; then it receives the pictures, saves them as BMP files and closes the
-# window as a user would. tools/demo/check_pictures.py then checks every picture against the
-# camera's original file and draws a contact sheet of what arrived. Everything lands in
+# window as a user would. A last run opens the file browser on a folder of pictures with
+# `--pick-files`, selects two thumbnails and presses OK. tools/demo/check_pictures.py then checks
+# every picture against its original file and draws a contact sheet of what arrived. Everything lands in
 # <build>/demo: the pictures, the logs, the window captures and contact-sheet.png.
 # Says in plain words what happened; exits non-zero when anything failed.
 #
@@ -121,6 +122,28 @@ acquire lx3-memory "LX-3 / MLX-300" COM1 115200bps memory
 acquire lx1-native "LX-1 / MLX-1" COM2 19200bps native
 acquire lx1-memory "LX-1 / MLX-1" COM2 19200bps memory
 
+# From disk: a folder of pictures, opened in the file browser; the user selects the second and the
+# fourth thumbnail and presses OK.
+folder=$demo/folder
+mkdir -p "$folder"
+cp "$samples/exif_o1.jpg" "$folder/beach.jpg"
+cp "$samples/exif_o6.jpg" "$folder/garden.jpg"
+cp "$samples/portrait_300x400.jpg" "$folder/harbour.jpg"
+cp "$samples/exif_marked_thumb.jpg" "$folder/meadow.jpg"
+cp "$samples/k4i_o3.k4i" "$folder/tower.k4i"
+out=$demo/files-native
+mkdir -p "$out"
+echo
+say "files-native: the user opens the file browser on a folder of 4 Exif pictures and a K4I file,"
+say "files-native: selects the 2nd and 4th thumbnail and presses OK; the application receives them by native transfer"
+bash scripts/with-display.sh "$build/wine-run" "$app" --auto --pick-files "Z:$folder" --select 2,4 --mech native \
+  --out "Z:$out" --hold "$hold" --close-window --screenshots "Z:$demo/screens" >"$demo/files-native.log" 2>&1
+status=$?
+tr -d '\r' <"$demo/files-native.log" | grep -E '^(The user|The file browser|Picture [0-9]+:|The source has|FAILED)' |
+  sed 's/, saved as .*//; s/^/    /'
+[ $status -eq 0 ] || { tr -d '\r' <"$demo/files-native.log" | grep -v '^X connection' | tail -n 25; fail "files-native: twacquire failed (exit code $status)"; }
+runs+=("files-native:$folder/garden.jpg+$folder/meadow.jpg:$out")
+
 echo
 say "every picture received, checked against the camera's original file (decoded independently):"
 $python -B tools/demo/check_pictures.py "$demo/contact-sheet.png" "${runs[@]}"
@@ -138,6 +161,7 @@ PY
 echo
 say "contact sheet of what the application received: $demo/contact-sheet.png"
 say "pictures as saved by the application: $demo/<run>/pictureNN.bmp; logs: $demo/<run>.log"
-say "captures of the camera window: $demo/screens"
+say "captures of the camera window and the file browser: $demo/screens"
 [ $check -eq 0 ] || fail "some pictures do not match their originals (see above)"
-say "DONE: every picture of both cameras arrived by native and by memory transfer and matches its original."
+say "DONE: every picture of both cameras arrived by native and by memory transfer, the two files picked in the"
+say "file browser arrived by native transfer, and every one matches its original."

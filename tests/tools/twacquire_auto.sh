@@ -2,8 +2,9 @@
 # Runs build/bin/twacquire.exe --auto against the built data source through Wine's real source
 # manager, closing the source's window as a user would, and checks what it reports. Then lets it
 # acquire the pictures of a simulated LX-3 camera by memory transfer and of an LX-1 camera by
-# native transfer, the user's part played by window messages, and checks every picture saved
-# against its original (tools/demo/check_pictures.py). Then checks that a source name the
+# native transfer, and two pictures picked in the file browser by memory transfer, the user's part
+# played by window messages, and checks every picture saved against its original
+# (tools/demo/check_pictures.py). Then checks that a source name the
 # manager does not know ends in exit code 3, and a bad option in 1.
 # Usage: twacquire_auto.sh <build dir>   (needs a display: run ctest under scripts/with-display.sh)
 set -uo pipefail
@@ -81,8 +82,23 @@ expect 'twacquire finished: everything worked.'
 acquire "LX-1 / MLX-1" COM2 19200bps native "$work/lx1"
 expect 'Picture 1: 641 x 479 pixels, 150 x 300 dpi, native transfer'
 expect 'Picture 2: 1 x 1 pixels, no resolution, native transfer'
+# From disk: the file browser on a folder, thumbnails 3 and 1 selected; they arrive in name order.
+mkdir -p "$work/folder" "$work/files"
+cp "$samples/exif_o3.jpg" "$work/folder/a.jpg"
+cp "$samples/portrait_300x400.jpg" "$work/folder/b.jpg"
+cp "$samples/odd_17x9.jpg" "$work/folder/c.jpg"
+output=$("$run" "$build/bin/twacquire.exe" --auto --hold 100 --close-window --pick-files "Z:$work/folder" --select 3,1 \
+         --mech memory --out "Z:$work/files" 2>&1 | tr -d '\r')
+status=${PIPESTATUS[0]}
+echo "$output"
+[ "$status" -eq 0 ] || { echo "twacquire exit code $status with --pick-files, expected 0"; failures=$((failures + 1)); }
+expect 'The user clicks thumbnail 3, Ctrl-clicks 1.'
+expect 'The source has 2 picture(s) ready (MSG_XFERREADY).'
+expect 'Picture 2: 17 x 9 pixels, no resolution, memory transfer'
+expect 'The source asks to be closed (MSG_CLOSEDSREQ).'
 /usr/bin/python3 -B "$source_dir/tools/demo/check_pictures.py" "$work/contact-sheet.png" \
-  "lx3-memory:$work/cameras/COM1:$work/lx3" "lx1-native:$work/cameras/COM2:$work/lx1" ||
+  "lx3-memory:$work/cameras/COM1:$work/lx3" "lx1-native:$work/cameras/COM2:$work/lx1" \
+  "files-memory:$work/folder/a.jpg+$work/folder/c.jpg:$work/files" ||
   { echo "the pictures received do not match their originals"; failures=$((failures + 1)); }
 unset CAMSIM_ROOT
 rm -f "$settings"

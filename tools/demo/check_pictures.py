@@ -3,10 +3,11 @@
 a contact sheet of what arrived.
 
     check_pictures.py SHEET.png RUN [RUN ...]
-    RUN = LABEL:CAMERA_FOLDER:RECEIVED_FOLDER
+    RUN = LABEL:CAMERA_FOLDER:RECEIVED_FOLDER   or   LABEL:FILE+FILE+...:RECEIVED_FOLDER
 
 For each run, the i-th picture file of the camera folder (card/ or internal/, in the camera's
-order) is compared with RECEIVED_FOLDER/pictureNN.bmp. The originals are decoded here,
+order), or the i-th of the files named (pictures picked in the file browser), is compared with
+RECEIVED_FOLDER/pictureNN.bmp. The originals are decoded here,
 independently of the data source and its libraries: Exif JPEG files with Pillow (turned upright
 by their Exif orientation), K4I files by the small reader below (docs/k4i-format.md). K4I is
 lossless, so its pixels must match exactly; two JPEG decoders differ by rounding, so a JPEG
@@ -65,6 +66,8 @@ def read_original(path):
 
 
 def originals(camera_folder):
+    if not os.path.isdir(camera_folder):
+        return camera_folder.split("+")
     for sub in ("internal", "card"):
         folder = os.path.join(camera_folder, sub)
         if os.path.isdir(folder):

@@ -6,12 +6,14 @@
 //
 //   twacquire [--auto] [--source "<product name>"] [--hold <ms>] [--close-window] [--list]
 //             [--pick-camera-pictures] [--camera <model>] [--port COMn] [--speed <speed>]
-//             [--screenshots <folder>] [--mech native|memory] [--out <folder>]
+//             [--pick-files <folder>] [--select N,M,...] [--screenshots <folder>]
+//             [--mech native|memory] [--out <folder>]
 //
 // Exit codes: 0 all went well, 1 bad command line, 2 no source manager, 3 source not found,
 // 4 a TWAIN operation failed.
 #include "camera_clicks.h"
 #include "capability_text.h"
+#include "file_clicks.h"
 #include "picture_transfer.h"
 #include "twain/twain_types.h"
 
@@ -36,6 +38,8 @@ struct Options {
     bool        listOnly = false;
     bool        closeWindow = false;  // close the source's window as a user would, expect MSG_CLOSEDSREQ
     bool        pickCamera = false;   // click through the MELVO camera window as a user would
+    std::string pickFolder;           // pick pictures of this folder in the MELVO file browser
+    std::vector<int> pickPositions = {1, 2};  // the thumbnails --pick-files selects
     std::string screenshots;          // folder for captures of the camera window's steps
     std::string camera = "LX-3 / MLX-300";  // what --pick-camera-pictures chooses on the option page
     std::string port = "COM1";
@@ -102,7 +106,11 @@ void usage()
     say("                  all by window messages, saying what the window shows at each step");
     say("  --camera MODEL, --port COMn, --speed SPEED  what --pick-camera-pictures chooses on the option");
     say("                  page (default \"LX-3 / MLX-300\", COM1, 115200bps)");
-    say("  --screenshots DIR  with --pick-camera-pictures: save the window at its steps as BMP files");
+    say("  --pick-files DIR  with --auto: open the MELVO source's file browser on DIR, select thumbnails");
+    say("                  (--select N,M,..., default 1,2: the first clicked, the others with Ctrl)");
+    say("                  and press OK, all by window messages");
+    say("  --screenshots DIR  with --pick-camera-pictures or --pick-files: save the window at its steps");
+    say("                  as BMP files");
     say("  --mech native|memory  transfer mechanism to negotiate (default native)");
     say("  --out DIR       save every picture received as DIR\\pictureNN.bmp");
 }
@@ -119,6 +127,20 @@ bool parseOptions(int argc, char** argv, Options* options)
             options->closeWindow = true;
         } else if (arg == "--pick-camera-pictures") {
             options->pickCamera = true;
+        } else if (arg == "--pick-files" && i + 1 < argc) {
+            options->pickFolder = argv[++i];
+        } else if (arg == "--select" && i + 1 < argc) {
+            options->pickPositions.clear();
+            for (const char* at = argv[++i]; *at;) {
+                char* end = nullptr;
+                const long position = std::strtol(at, &end, 10);
+                if (end == at || position < 1 || position > 9 || (*end && *end != ',')) {
+                    say("twacquire: --select takes thumbnail positions 1 to 9, separated by commas");
+                    return false;
+                }
+                options->pickPositions.push_back(static_cast<int>(position));
+                at = *end ? end + 1 : end;
+            }
         } else if (arg == "--screenshots" && i + 1 < argc) {
             options->screenshots = argv[++i];
         } else if (arg == "--camera" && i + 1 < argc) {
@@ -155,8 +177,8 @@ bool parseOptions(int argc, char** argv, Options* options)
             return false;
         }
     }
-    if (options->pickCamera && !options->autoMode) {
-        say("twacquire: --pick-camera-pictures goes with --auto");
+    if ((options->pickCamera || !options->pickFolder.empty()) && !options->autoMode) {
+        say("twacquire: --pick-camera-pictures and --pick-files go with --auto");
         return false;
     }
     if (options->closeWindow && !options->autoMode) {
@@ -532,22 +554,21 @@ LoopEnd runMessageLoop(Session& s, DWORD timeoutMs)
 // With --close-window: does what a user's click on the close box does, to every window the source shows.
 bool closeSourceWindowsAsUser(Session& s)
 {
-    const std::vector<HWND> windows = sourceWindows(s);
-    if (windows.empty()) {
-        ++s.failures;
-        say("FAILED: the source shows no window to close.");
-        return false;
+    // Closing the file browser brings the camera window back: the user closes that one too.
+    for (int round = 0; round < 3; ++round) {
+        const std::vector<HWND> windows = sourceWindows(s);
+        if (windows.empty())
+            break;
+        for (HWND window : windows)
+            PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        say("Closed the source's window as a user would.");
+        if (runMessageLoop(s, round == 0 ? kCloseRequestWaitMs / 5 : kCloseRequestWaitMs) == LoopEnd::CloseRequested)
+            return true;
     }
-    for (HWND window : windows)
-        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    say("Closed the source's window as a user would.");
-    if (runMessageLoop(s, kCloseRequestWaitMs) != LoopEnd::CloseRequested) {
-        ++s.failures;
-        say("FAILED: the source did not ask to be closed within %lu ms after its window was closed.",
-            static_cast<unsigned long>(kCloseRequestWaitMs));
-        return false;
-    }
-    return true;
+    ++s.failures;
+    say("FAILED: the source did not ask to be closed within %lu ms after its windows were closed.",
+        static_cast<unsigned long>(kCloseRequestWaitMs));
+    return false;
 }
 
 // With --pick-camera-pictures: a user at the source's camera window, played by messages.
@@ -573,6 +594,34 @@ bool pickCameraPictures(Session& s, const Options& options)
     user.port = options.port;
     user.speed = options.speed;
     return pickAllCameraPictures(user);
+}
+
+// With --pick-files: a user at the source's file browser, opened on the folder (the application's
+// current directory, where the browser starts), played by messages.
+bool pickFiles(Session& s, const Options& options)
+{
+    HWND cameraWindow = nullptr;
+    for (HWND window : sourceWindows(s)) {
+        char className[32] = "";
+        GetClassNameA(window, className, sizeof className);
+        if (std::strcmp(className, "TWMAINWINDOW") == 0)
+            cameraWindow = window;
+    }
+    if (!cameraWindow) {
+        say("FAILED: the source shows no camera window (class TWMAINWINDOW).");
+        return false;
+    }
+    if (!SetCurrentDirectoryA(options.pickFolder.c_str())) {
+        say("FAILED: the folder %s cannot be opened.", options.pickFolder.c_str());
+        return false;
+    }
+    FileClicks user;
+    user.cameraWindow = cameraWindow;
+    user.positions = options.pickPositions;
+    user.pump = [&s](DWORD ms) { runMessageLoop(s, ms); };
+    user.say = [](const char* text) { say("%s", text); };
+    user.screenshotFolder = options.screenshots;
+    return pickFilesInBrowser(user);
 }
 
 // Unwinds whatever is open, in the order TWAIN requires: disable, close the source, close the manager.
@@ -649,6 +698,8 @@ int runSession(Session& s, const Options& options)
     describeSourceWindows(s);
 
     if (options.pickCamera && !pickCameraPictures(s, options))
+        ++s.failures;
+    if (!options.pickFolder.empty() && !pickFiles(s, options))
         ++s.failures;
     if (options.autoMode) {
         const LoopEnd end = runMessageLoop(s, options.holdMs);
