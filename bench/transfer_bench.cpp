@@ -114,9 +114,12 @@ void endSession()
     pump();
 }
 
+// The user's click on SELECT, and the repainting it causes, which is over long before the
+// user clicks OK.
 void select()
 {
     command(IDC_SELECT);
+    pump();
 }
 
 void ok()
@@ -140,6 +143,9 @@ int main(int argc, char** argv)
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 7;
     SetEnvironmentVariableA("CAMSIM_ROOT", argv[1]);
     sourceAttach(GetModuleHandleA(nullptr));
+    // An application talks to the source through the source manager, which it holds loaded:
+    // the source's notifications find it in the process.
+    HMODULE manager = LoadLibraryA("TWAIN_32.DLL");
 
     FILE* f = std::fopen(argv[2], "rb");
     if (!f) fail("cannot open the picture");
@@ -232,6 +238,7 @@ int main(int argc, char** argv)
     }
     endSession();
     GlobalFree(data);
+    if (manager) FreeLibrary(manager);
 
     std::printf("picture %ld x %ld, %u bytes of JPEG, median of %d runs\n", width, height, unsigned(file.size()), runs);
     std::printf("native transfer, OK to bitmap in the application  %8.1f ms\n", median(native));

@@ -16,6 +16,8 @@ namespace {
 // One progress dialog at a time.
 struct ProgressState {
     HWND dialog;
+    HWND bar;                 // the dialog's IDC_BAR and IDC_PERCENT, looked up once per dialog:
+    HWND percentText;         // every lookup by id asks the window manager for the child list
     HWND owner;
     bool ownerDisabled;       // by our begin, so that whoever ends the dialog gives it back
     int32_t cancelFlag;       // 1 after Cancel; back to 0 at the next begin
@@ -96,13 +98,13 @@ const Label LX2_LABELS[] = {
 
 void drawBar(int percent) {
     if (!passesRedrawLimit(static_cast<uint16_t>(percent))) return;
-    HWND bar = g_progress.dialog ? GetDlgItem(g_progress.dialog, IDC_BAR) : nullptr;
+    HWND bar = g_progress.bar;
     if (!bar) return;
     drawBarControl(bar, percent);
 
     char text[16];
     std::snprintf(text, sizeof text, "%d%%", percent);
-    SetDlgItemTextA(g_progress.dialog, IDC_PERCENT, text);
+    if (g_progress.percentText) SetWindowTextA(g_progress.percentText, text);
 
     if (g_settings.modelNumber != MODEL_LX2) return;
     for (const Label& label : LX2_LABELS) SetDlgItemTextA(g_progress.dialog, label.id, label.text);
@@ -117,6 +119,8 @@ int endDialog() {
     g_progress.ownerDisabled = false;
     if (g_progress.dialog) DestroyWindow(g_progress.dialog);
     g_progress.dialog = nullptr;
+    g_progress.bar = nullptr;
+    g_progress.percentText = nullptr;
     return PROGRESS_GO_ON;
 }
 
@@ -127,6 +131,8 @@ int beginDialog(const char* templateName) {
     g_progress.cancelFlag = 0;
     g_progress.dialog =
         CreateDialogParamA(g_source.moduleInstance, templateName, g_progress.owner, progressDialogProc, 0);
+    g_progress.bar = g_progress.dialog ? GetDlgItem(g_progress.dialog, IDC_BAR) : nullptr;
+    g_progress.percentText = g_progress.dialog ? GetDlgItem(g_progress.dialog, IDC_PERCENT) : nullptr;
     if (g_progress.owner) {
         EnableWindow(g_progress.owner, FALSE);
         g_progress.ownerDisabled = true;
@@ -158,7 +164,7 @@ int decodeCallback(const char* templateName, int code, int value) {
 void onPaint(HWND dialog) {
     PAINTSTRUCT paint;
     BeginPaint(dialog, &paint);
-    HWND bar = GetDlgItem(dialog, IDC_BAR);
+    HWND bar = dialog == g_progress.dialog ? g_progress.bar : GetDlgItem(dialog, IDC_BAR);
     if (bar) drawBarControl(bar, g_progress.currentPercent);
     EndPaint(dialog, &paint);
 }
