@@ -20,18 +20,17 @@ struct Picture {
     const char* name;
     int x, y;
     int sourceY, height;
-    int width;  // of the bitmap: where it lands is known before it is loaded
 };
 const Picture CAMERA_PAGE_PICTURES[] = {
-    {"IDB_CAMERATAB", 96, 18, 0, 248, 264},
-    {"IDB_CARD", 172, 184, 10, 30, 48},
-    {"IDB_MEMORY", 280, 184, 10, 30, 48},
+    {"IDB_CAMERATAB", 96, 18, 0, 248},
+    {"IDB_CARD", 172, 184, 10, 30},
+    {"IDB_MEMORY", 280, 184, 10, 30},
 };
 const Picture OPTION_PAGE_PICTURES[] = {
-    {"IDB_OPTIONTAB", 96, 18, 0, 248, 264},
-    {"IDB_LX-2", 125, 55, 0, 48, 48},
-    {"IDB_PORT", 125, 123, 0, 48, 48},
-    {"IDB_SPEED", 125, 191, 0, 48, 48},
+    {"IDB_OPTIONTAB", 96, 18, 0, 248},
+    {"IDB_LX-2", 125, 55, 0, 48},
+    {"IDB_PORT", 125, 123, 0, 48},
+    {"IDB_SPEED", 125, 191, 0, 48},
 };
 
 struct Label {
@@ -104,21 +103,11 @@ void stretchBitmap(HDC dc, HGDIOBJ bitmap, int size)
     });
 }
 
-// Whether any of the square from (0, 0) or of the rectangle given can show through the clipping
-// of `dc`. A window repainted while another covers it (the camera window behind a progress
-// dialog) clips all of it away: loading and copying a bitmap there is work for nothing.
-bool visibleIn(HDC dc, int x, int y, int width, int height)
-{
-    const RECT area = {x, y, x + width, y + height};
-    return RectVisible(dc, &area) != FALSE;
-}
-
-// A page's bitmaps, each loaded for this drawing only (and only when some of it can show).
+// A page's bitmaps, each loaded for this drawing only.
 template <size_t N>
 void copyPictures(HDC dc, const Picture (&pictures)[N])
 {
     for (const Picture& picture : pictures) {
-        if (!visibleIn(dc, picture.x, picture.y, picture.width, picture.height)) continue;
         ScopedGdiObject bitmap = loadBitmap(picture.name);
         copyBitmap(dc, bitmap.get(), picture.x, picture.y, picture.sourceY, picture.height);
     }
@@ -270,7 +259,6 @@ Look normalLook(int id)
 
 void drawLook(HDC dc, const Look& look)
 {
-    if (!visibleIn(dc, 0, 0, look.size, look.size)) return;
     if (look.name) stretchNamedBitmap(dc, look.name, look.size);
     else stretchBitmap(dc, look.kept, look.size);
 }
