@@ -99,9 +99,9 @@ fi
 # One run: the user picks every picture of one camera, the application receives them by one
 # mechanism into its own folder. Prints what the application said about each picture.
 runs=()
-acquire() { # label model port speed mechanism [more twacquire options]
-  local label=$1 model=$2 port=$3 speed=$4 mech=$5
-  shift 5
+acquire() { # label model port speed mechanism steps|nosteps [more twacquire options]
+  local label=$1 model=$2 port=$3 speed=$4 mech=$5 steps=$6
+  shift 6
   local out=$demo/$label log=$demo/$label.log
   mkdir -p "$out"
   echo
@@ -111,16 +111,19 @@ acquire() { # label model port speed mechanism [more twacquire options]
     --port "$port" --speed "$speed" --mech "$mech" --out "Z:$out" --hold "$hold" --close-window "$@" \
     >"$log" 2>&1
   local status=$?
-  tr -d '\r' <"$log" | grep -E '^(Picture [0-9]+:|The source has|FAILED)' | sed 's/, saved as .*//; s/^/    /'
+  # What the user saw at each step (the first run shows them all), what the application received.
+  local shown='^(Picture [0-9]+:|The source has|FAILED)'
+  [ "$steps" = steps ] && shown='^(Picture [0-9]+:|The source (has|asks)|FAILED|The user|Closed the source.s window|  >>|  SELECT|  selected)'
+  tr -d '\r' <"$log" | grep -E "$shown" | sed 's/, saved as .*//; s/^/    /'
   [ $status -eq 0 ] || { tr -d '\r' <"$log" | grep -v '^X connection' | tail -n 25; fail "$label: twacquire failed (exit code $status, log $log)"; }
   local port_number=${port#COM}
   runs+=("$label:$cameras/COM$port_number:$out")
 }
 
-acquire lx3-native "LX-3 / MLX-300" COM1 115200bps native --screenshots "Z:$demo/screens"
-acquire lx3-memory "LX-3 / MLX-300" COM1 115200bps memory
-acquire lx1-native "LX-1 / MLX-1" COM2 19200bps native
-acquire lx1-memory "LX-1 / MLX-1" COM2 19200bps memory
+acquire lx3-native "LX-3 / MLX-300" COM1 115200bps native steps --screenshots "Z:$demo/screens"
+acquire lx3-memory "LX-3 / MLX-300" COM1 115200bps memory nosteps
+acquire lx1-native "LX-1 / MLX-1" COM2 19200bps native nosteps
+acquire lx1-memory "LX-1 / MLX-1" COM2 19200bps memory nosteps
 
 # From disk: a folder of pictures, opened in the file browser; the user selects the second and the
 # fourth thumbnail and presses OK.

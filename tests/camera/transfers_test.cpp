@@ -535,6 +535,18 @@ TEST_F(Transfers, SelectedFilesOfTheAnnouncedKindArriveInListOrder)
     SetCurrentDirectoryA(previous);
 }
 
+TEST_F(Transfers, ALibraryThatSendsNoEndCodeLeavesNoDialogBehind)
+{
+    connect(1, TWSX_MEMORY, {"k4i_17x9.k4i", "k4i_1x1.k4i"}, "noend=1\r\n");
+    selectAndOk({1, 2});
+    EXPECT_EQ(formulaPicture(17, 9).rgb, memoryPicture().rgb);
+    endTransfer();
+    EXPECT_EQ(formulaPicture(1, 1).rgb, memoryPicture().rgb);
+    EXPECT_EQ(nullptr, progressDialog());
+    EXPECT_TRUE(IsWindowEnabled(window())) << "the camera window is usable again";
+    EXPECT_TRUE(errorBoxes().empty());
+}
+
 TEST_F(Transfers, UndecodableCameraDataIsACameraFailure)
 {
     connect(3, TWSX_NATIVE, {"odd_17x9.jpg"}, "", {"not a JPEG at all"});
