@@ -103,6 +103,16 @@ void stretchBitmap(HDC dc, HGDIOBJ bitmap, int size)
     });
 }
 
+// A page's bitmaps, each loaded for this drawing only.
+template <size_t N>
+void copyPictures(HDC dc, const Picture (&pictures)[N])
+{
+    for (const Picture& picture : pictures) {
+        ScopedGdiObject bitmap = loadBitmap(picture.name);
+        copyBitmap(dc, bitmap.get(), picture.x, picture.y, picture.sourceY, picture.height);
+    }
+}
+
 void stretchNamedBitmap(HDC dc, const char* name, int size)
 {
     ScopedGdiObject bitmap = loadBitmap(name);
@@ -327,20 +337,13 @@ LRESULT CALLBACK subclassedButtonProc(HWND button, UINT message, WPARAM wParam, 
 
 }  // namespace
 
-void paintShownPage(HWND window, HDC dc)
+void paintShownPage(HWND, HDC dc)
 {
-    (void)window;
     if (!cameraPageShown()) {
-        for (const Picture& picture : OPTION_PAGE_PICTURES) {
-            ScopedGdiObject bitmap = loadBitmap(picture.name);
-            copyBitmap(dc, bitmap.get(), picture.x, picture.y, picture.sourceY, picture.height);
-        }
+        copyPictures(dc, OPTION_PAGE_PICTURES);
         return;
     }
-    for (const Picture& picture : CAMERA_PAGE_PICTURES) {
-        ScopedGdiObject bitmap = loadBitmap(picture.name);
-        copyBitmap(dc, bitmap.get(), picture.x, picture.y, picture.sourceY, picture.height);
-    }
+    copyPictures(dc, CAMERA_PAGE_PICTURES);
     {
         SelectedObject font(dc, g_cameraWindow.fonts.label);
         const int oldMode = SetBkMode(dc, TRANSPARENT);

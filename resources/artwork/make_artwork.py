@@ -192,7 +192,7 @@ RAISED, PRESSED, DISABLED = "raised", "pressed", "disabled"
 # turns its light: the dark edge is at the top and left.
 PLATE_COLOURS = {
     RAISED: (INK, WHITE, SHADOW, FACE),
-    PRESSED: (INK, SLATE, PANEL, STEEL),
+    PRESSED: (INK, GRAPHITE, PANEL, STEEL),
     DISABLED: (SHADOW, WHITE, STEEL, PANEL),
 }
 
