@@ -351,6 +351,14 @@ TEST_F(Transfers, MemoryBuffersAreRespected)
 {
     connect(1, TWSX_MEMORY, {"k4i_17x9.k4i"});
     selectAndOk({1});
+    // OK acquired the picture, so its size is known before the first strip.
+    TW_IMAGELAYOUT layout = {};
+    ASSERT_EQ(TWRC_SUCCESS, session.call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &layout));
+    EXPECT_EQ(17, layout.Frame.Right.Whole);
+    EXPECT_EQ(9, layout.Frame.Bottom.Whole);
+    TW_SETUPMEMXFER setup = {};
+    ASSERT_EQ(TWRC_SUCCESS, session.control(DAT_SETUPMEMXFER, MSG_GET, &setup));
+    EXPECT_EQ(17u * 9 * 3, setup.Preferred);
     std::vector<uint8_t> buffer(17 * 3 * 16, 0xEE);
 
     // Not one row fits: nothing is written and nothing moves on.
@@ -575,6 +583,18 @@ TEST(Decoding, ResolutionsArePixelsPerCentimetreRoundedToSixDecimalsThenCut)
 
 class DecodingFiles : public SourceTest {
 protected:
+    TW_UINT16 currentUnits()
+    {
+        TW_CAPABILITY cap = {ICAP_UNITS, TWON_DONTCARE16, nullptr};
+        EXPECT_EQ(TWRC_SUCCESS, session.control(DAT_CAPABILITY, MSG_GETCURRENT, &cap));
+        TW_ONEVALUE value = {};
+        if (cap.hContainer) {
+            value = *static_cast<TW_ONEVALUE*>(GlobalLock(cap.hContainer));
+            GlobalUnlock(cap.hContainer);
+            GlobalFree(cap.hContainer);
+        }
+        return static_cast<TW_UINT16>(value.Item);
+    }
     void SetUp() override
     {
         SourceTest::SetUp();
@@ -641,11 +661,13 @@ TEST_F(DecodingFiles, WholeDecodesTakeThePictureFacts)
     EXPECT_EQ(641u * 479 * 3, g_source.bytesRemaining);
     EXPECT_EQ(59, currentXResolution().Whole) << "the axes are swapped with the picture";
     EXPECT_EQ(118, currentYResolution().Whole);
+    EXPECT_EQ(TWUN_CENTIMETERS, currentUnits());
     GlobalFree(bitmap);
     // None: units pixels, the resolutions stay.
     ASSERT_EQ(0, decodeExifFile(&bitmap, "jfif_640x480.jpg"));
     EXPECT_EQ(640u * 480 * 3, g_source.bytesRemaining);
     EXPECT_EQ(59, currentXResolution().Whole);
+    EXPECT_EQ(TWUN_PIXELS, currentUnits());
     GlobalFree(bitmap);
     // A failed decode changes nothing.
     bitmap = reinterpret_cast<HGLOBAL>(1);
