@@ -94,9 +94,10 @@ void setRedraw(HWND control, bool redraw)
 void relist(HWND window)
 {
     SendMessageA(g_controls.directoryList, LB_RESETCONTENT, 0, 0);
-    listCurrentDirectory(window, g_controls.directoryList);
+    PictureNames pictures;
+    listCurrentDirectory(window, g_controls.directoryList, &pictures);
     fileListRelease();
-    scanFiles(window);
+    scanFiles(window, pictures);
 }
 
 // ---- Messages ----
@@ -120,9 +121,10 @@ LRESULT onCreate(HWND window)
     }
     fillDriveBox(g_controls.driveBox);
     fillFileTypeBox(g_controls.fileTypeBox);
-    listCurrentDirectory(window, g_controls.directoryList);
+    PictureNames pictures;
+    listCurrentDirectory(window, g_controls.directoryList, &pictures);
     fileListRelease();
-    scanFiles(window);
+    scanFiles(window, pictures);
     SendMessageA(window, UM_FILEREFRESH, 0, 0);
     gridSetFirstRow(0);
     return 0;
