@@ -57,8 +57,12 @@ const ControlSpec CONTROLS[] = {
     {&BrowserControls::scrollBar, IDC_FILESCROLL, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT, nullptr},
 };
 
+struct Place {
+    int x, y, width, height;
+};
+
 // Where each control goes in a client area of width w and height h.
-RECT controlPlace(int id, int w, int h, const GridGeometry& geometry)
+Place controlPlace(int id, int w, int h, const GridGeometry& geometry)
 {
     switch (id) {
     case IDOK:           return {w - 80, h - 96, 64, 20};
@@ -90,7 +94,7 @@ void setRedraw(HWND control, bool redraw)
     if (redraw) InvalidateRect(control, nullptr, TRUE);
 }
 
-// The current directory listed anew and scanned, with the grid back at its top.
+// The current directory listed anew and scanned.
 void relist(HWND window)
 {
     SendMessageA(g_controls.directoryList, LB_RESETCONTENT, 0, 0);
@@ -110,9 +114,9 @@ LRESULT onCreate(HWND window)
     GetClientRect(window, &client);
     const HINSTANCE instance = g_source.moduleInstance;
     for (const ControlSpec& spec : CONTROLS) {
-        const RECT place = controlPlace(spec.id, client.right, client.bottom, gridGeometry(window));
-        HWND control = CreateWindowExA(0, spec.className, spec.text, spec.style, place.left, place.top, place.right,
-                                       place.bottom, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+        const Place place = controlPlace(spec.id, client.right, client.bottom, gridGeometry(window));
+        HWND control = CreateWindowExA(0, spec.className, spec.text, spec.style, place.x, place.y, place.width,
+                                       place.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                                        instance, nullptr);
         g_controls.*spec.handle = control;
         if (!control) continue;
@@ -121,10 +125,7 @@ LRESULT onCreate(HWND window)
     }
     fillDriveBox(g_controls.driveBox);
     fillFileTypeBox(g_controls.fileTypeBox);
-    PictureNames pictures;
-    listCurrentDirectory(window, g_controls.directoryList, &pictures);
-    fileListRelease();
-    scanFiles(window, pictures);
+    relist(window);
     SendMessageA(window, UM_FILEREFRESH, 0, 0);
     gridSetFirstRow(0);
     return 0;
@@ -135,8 +136,8 @@ LRESULT onSize(HWND window, int w, int h)
     const GridGeometry geometry = gridGeometry(window);
     for (const ControlSpec& spec : CONTROLS) {
         HWND control = g_controls.*spec.handle;
-        const RECT place = controlPlace(spec.id, w, h, geometry);
-        MoveWindow(control, place.left, place.top, place.right, place.bottom, spec.id != IDC_FILESCROLL);
+        const Place place = controlPlace(spec.id, w, h, geometry);
+        MoveWindow(control, place.x, place.y, place.width, place.height, spec.id != IDC_FILESCROLL);
     }
     SendMessageA(window, UM_FILEREFRESH, 0, 0);
     return 0;
