@@ -15,6 +15,7 @@
 #include "../twain/scoped_handle.h"
 #include "../twain/source_state.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -319,7 +320,9 @@ void announceSelectedFiles(HWND window)
         errorBox(window, 0, ERROR_SELECT_IMAGES, nullptr);
         return;
     }
-    g_source.pendingCount = static_cast<int16_t>(fileListCountSelected(kind));
+    // The pending count is a signed 16-bit value: a selection of more files than it holds is
+    // announced as its largest count; the transfers end when no selected file is left.
+    g_source.pendingCount = static_cast<int16_t>(std::min<uint16_t>(fileListCountSelected(kind), 0x7FFF));
     if (!g_source.currentBitmap && memoryTransferSelected()) {
         if (!acquireFirstFile()) return;
     }
