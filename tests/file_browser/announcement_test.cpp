@@ -15,6 +15,8 @@
 
 namespace {
 
+using Positions = std::vector<int>;
+
 const COLORREF RED = RGB(220, 40, 40);
 const COLORREF GREEN = RGB(40, 200, 40);
 const COLORREF BLUE = RGB(40, 40, 220);
@@ -138,6 +140,20 @@ TEST_F(Announcement, ADoubleClickAnnouncesTheClickedFileAndAnEmptyGridIgnoresIt)
     for (const RecordedBox& box : boxes.boxes()) ADD_FAILURE() << "unexpected box: " << box.text;
     EXPECT_EQ(1, transferReadyCount());
     EXPECT_EQ(0, g_source.pendingCount);
+}
+
+TEST_F(Announcement, OkAnnouncesOnlyTheSelectedFilesOfTheTypeShown)
+{
+    tree.k4i("k.k4i", YELLOW);
+    BrowserDriver browser(tree.root());
+    browser.click(1);           // a.jpg
+    browser.chooseFileType(1);  // K4I
+    browser.click(1);           // k.k4i
+    browser.pressButton(IDOK);
+    EXPECT_EQ(1, pendingCount());
+    EXPECT_EQ(FILE_KIND_K4I, g_source.fileKind);
+    EXPECT_TRUE(nearColour(YELLOW, transferColour()));
+    EXPECT_EQ(Positions({1}), selectedPositions(FILE_KIND_EXIF)) << "the Exif selection stays for later";
 }
 
 TEST_F(Announcement, AMemoryTransferGetsItsFirstPictureAtOk)
