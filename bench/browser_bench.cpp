@@ -92,26 +92,6 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // Where entering goes: the file checks of every file, and the first thumbnails.
-    SetCurrentDirectoryA((folder + "\\pictures").c_str());
-    double checks = now();
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA("*.jpg", &found);
-    std::vector<std::string> names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    for (const std::string& name : names) checkExifFile(name.c_str());
-    checks = now() - checks;
-    HWND desktop = GetDesktopWindow();
-    double thumbnails = now();
-    for (int i = 0; i < CACHE_LOAD_COUNT; ++i) {
-        HBITMAP bitmap = nullptr;
-        if (makeThumbnailBitmap(desktop, FILE_KIND_EXIF, &bitmap, names[i].c_str())) DeleteObject(bitmap);
-    }
-    thumbnails = now() - thumbnails;
-    SetCurrentDirectoryA(folder.c_str());
-
     if (!createFileBrowserWindow(nullptr)) return 1;
     HWND browser = g_source.fileBrowserWindow;
     UpdateWindow(browser);
@@ -145,6 +125,28 @@ int main(int argc, char** argv)
         }
     }
 
+    // Where entering goes: the file checks of every file and one page of thumbnails, best of 3.
+    SetCurrentDirectoryA((folder + "\\pictures").c_str());
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("*.jpg", &found);
+    std::vector<std::string> names;
+    do names.push_back(found.cFileName);
+    while (search != INVALID_HANDLE_VALUE && FindNextFileA(search, &found));
+    FindClose(search);
+    double checks = 1e30, thumbnails = 1e30;
+    for (int run = 0; run < 3; ++run) {
+        double start = now();
+        for (const std::string& name : names) checkExifFile(name.c_str());
+        checks = std::min(checks, now() - start);
+        start = now();
+        for (size_t i = 0; i < 9 && i < names.size(); ++i) {
+            HBITMAP bitmap = nullptr;
+            if (makeThumbnailBitmap(browser, FILE_KIND_EXIF, &bitmap, names[i].c_str())) DeleteObject(bitmap);
+        }
+        thumbnails = std::min(thumbnails, now() - start);
+    }
+    SetCurrentDirectoryA(folder.c_str());
+
     std::vector<double> pages;
     while (gridFirstRow() < gridScrollLimit()) {
         const double start = now();
@@ -161,7 +163,7 @@ int main(int argc, char** argv)
     printf("enter_ms %.1f\n", enter);
     printf("enter_ratio %.2f\n", enter / baseline);
     printf("checks_ms %.1f\n", checks);
-    printf("first_thumbnails_ms %.1f\n", thumbnails);
+    printf("page_of_thumbnails_ms %.1f\n", thumbnails);
     printf("pages %zu\n", pages.size());
     printf("page_mean_ms %.2f\n", pages.empty() ? 0.0 : sum / pages.size());
     printf("page_p95_ms %.2f\n", pages.empty() ? 0.0 : pages[pages.size() * 95 / 100]);

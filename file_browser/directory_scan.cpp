@@ -86,12 +86,26 @@ void enumerate(const char* pattern, Take take)
     } while (FindNextFileA(search.get(), &found));
 }
 
-std::vector<std::string> subdirectories(const std::string& directory)
+bool hasExtension(const char* name, const char* extension)
+{
+    const size_t length = strlen(name);
+    return length > 4 && lstrcmpiA(name + length - 4, extension) == 0;
+}
+
+// One pass over the directory: its subdirectories (no dot names) in upper case and byte order,
+// and the names of its picture files for the scan that follows the listing.
+std::vector<std::string> readDirectory(const std::string& directory, PictureNames* pictures)
 {
     const std::string pattern = directory + (directory.size() == 3 ? "*.*" : "\\*.*");
     std::vector<std::string> names;
-    enumerate(pattern.c_str(), [&names](WIN32_FIND_DATAA& found) {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || found.cFileName[0] == '.') return true;
+    *pictures = {};
+    enumerate(pattern.c_str(), [&](WIN32_FIND_DATAA& found) {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (hasExtension(found.cFileName, ".jpg")) pictures->exif.emplace_back(found.cFileName);
+            else if (hasExtension(found.cFileName, ".k4i")) pictures->k4i.emplace_back(found.cFileName);
+            return true;
+        }
+        if (found.cFileName[0] == '.') return true;
         CharUpperA(found.cFileName);
         names.emplace_back(found.cFileName);
         return true;
@@ -111,17 +125,13 @@ std::string listText(HWND list, int index)
     return text;
 }
 
-// Scans one kind: every name the pattern finds that its check accepts goes into the list.
-bool scanKind(const char* pattern, FileKind kind, int (*check)(LPCSTR name))
+// Scans one kind: every name that its check accepts goes into the list.
+bool scanKind(const std::vector<std::string>& names, FileKind kind, int (*check)(LPCSTR name))
 {
-    bool inserted = true;
-    enumerate(pattern, [&](const WIN32_FIND_DATAA& found) {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;
-        if (check(found.cFileName) != 1) return true;
-        inserted = fileListInsert(kind, found.cFileName);
-        return inserted;
-    });
-    return inserted;
+    for (const std::string& name : names) {
+        if (check(name.c_str()) == 1 && !fileListInsert(kind, name)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -174,7 +184,7 @@ FileKind readFileKind(HWND browser)
     return FILE_KIND_NONE;
 }
 
-bool listCurrentDirectory(HWND browser, HWND directoryList)
+bool listCurrentDirectory(HWND browser, HWND directoryList, PictureNames* pictures)
 {
     g_pathDepth = 0;
     try {
@@ -191,7 +201,7 @@ bool listCurrentDirectory(HWND browser, HWND directoryList)
             SendMessageA(directoryList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(piece.c_str()));
             ++g_pathDepth;
         }
-        for (const std::string& name : subdirectories(directory)) {
+        for (const std::string& name : readDirectory(directory, pictures)) {
             SendMessageA(directoryList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
         }
     } catch (const std::bad_alloc&) {
@@ -217,11 +227,11 @@ std::string directoryEntryPath(HWND directoryList, int index)
     return path;
 }
 
-bool scanFiles(HWND browser)
+bool scanFiles(HWND browser, const PictureNames& pictures)
 {
     try {
-        if (!scanKind("*.jpg", FILE_KIND_EXIF, checkExifFile)) return false;
-        if (!scanKind("*.k4i", FILE_KIND_K4I, checkK4iFile)) return false;
+        if (!scanKind(pictures.exif, FILE_KIND_EXIF, checkExifFile)) return false;
+        if (!scanKind(pictures.k4i, FILE_KIND_K4I, checkK4iFile)) return false;
     } catch (const std::bad_alloc&) {
         errorBox(browser, 0, ERROR_NO_MEMORY, nullptr);
         return false;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "../twain/source_state.h"
 
@@ -34,10 +35,18 @@ void fillFileTypeBox(HWND fileTypeBox);
 // The kind chosen in the browser's file-type box; FILE_KIND_NONE when nothing known is chosen.
 FileKind readFileKind(HWND browser);
 
+// The picture files of a directory by their names' extensions, "*.jpg" and "*.k4i", in the
+// order the system lists them: what the scan asks the file checks about.
+struct PictureNames {
+    std::vector<std::string> exif;
+    std::vector<std::string> k4i;
+};
+
 // Lists the current directory into the (empty) directory list: its path entries, then its
 // subdirectories (no dot names) in upper case and byte order. Sets the path depth and the saved
-// directory. False after a memory failure (reported in the error box).
-bool listCurrentDirectory(HWND browser, HWND directoryList);
+// directory, and collects the directory's picture files for the scan in the same pass. False
+// after a memory failure (reported in the error box).
+bool listCurrentDirectory(HWND browser, HWND directoryList, PictureNames* pictures);
 // Number of path entries at the top of the directory list.
 uint16_t pathDepth();
 // Full path of directory list entry `index`: its drive's root for entry 0, the path up to a
@@ -45,7 +54,7 @@ uint16_t pathDepth();
 // entry does not exist.
 std::string directoryEntryPath(HWND directoryList, int index);
 
-// Scans the current directory: every "*.jpg" that the Exif check accepts, then every "*.k4i"
-// that the K4I check accepts, into the (empty) file list; then loads the thumbnails of the
-// shown kind. False after a memory failure, keeping the files inserted so far.
-bool scanFiles(HWND browser);
+// Scans the listed pictures: every Exif file that the Exif check accepts, then every K4I file
+// that the K4I check accepts, into the (empty) file list; then loads the thumbnails of the shown
+// kind. False after a memory failure, keeping the files inserted so far.
+bool scanFiles(HWND browser, const PictureNames& pictures);

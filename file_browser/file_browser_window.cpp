@@ -15,6 +15,7 @@
 #include "../twain/scoped_handle.h"
 #include "../twain/source_state.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -57,8 +58,12 @@ const ControlSpec CONTROLS[] = {
     {&BrowserControls::scrollBar, IDC_FILESCROLL, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | SBS_VERT, nullptr},
 };
 
+struct Place {
+    int x, y, width, height;
+};
+
 // Where each control goes in a client area of width w and height h.
-RECT controlPlace(int id, int w, int h, const GridGeometry& geometry)
+Place controlPlace(int id, int w, int h, const GridGeometry& geometry)
 {
     switch (id) {
     case IDOK:           return {w - 80, h - 96, 64, 20};
@@ -90,13 +95,14 @@ void setRedraw(HWND control, bool redraw)
     if (redraw) InvalidateRect(control, nullptr, TRUE);
 }
 
-// The current directory listed anew and scanned, with the grid back at its top.
+// The current directory listed anew and scanned.
 void relist(HWND window)
 {
     SendMessageA(g_controls.directoryList, LB_RESETCONTENT, 0, 0);
-    listCurrentDirectory(window, g_controls.directoryList);
+    PictureNames pictures;
+    listCurrentDirectory(window, g_controls.directoryList, &pictures);
     fileListRelease();
-    scanFiles(window);
+    scanFiles(window, pictures);
 }
 
 // ---- Messages ----
@@ -109,9 +115,9 @@ LRESULT onCreate(HWND window)
     GetClientRect(window, &client);
     const HINSTANCE instance = g_source.moduleInstance;
     for (const ControlSpec& spec : CONTROLS) {
-        const RECT place = controlPlace(spec.id, client.right, client.bottom, gridGeometry(window));
-        HWND control = CreateWindowExA(0, spec.className, spec.text, spec.style, place.left, place.top, place.right,
-                                       place.bottom, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+        const Place place = controlPlace(spec.id, client.right, client.bottom, gridGeometry(window));
+        HWND control = CreateWindowExA(0, spec.className, spec.text, spec.style, place.x, place.y, place.width,
+                                       place.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                                        instance, nullptr);
         g_controls.*spec.handle = control;
         if (!control) continue;
@@ -120,9 +126,7 @@ LRESULT onCreate(HWND window)
     }
     fillDriveBox(g_controls.driveBox);
     fillFileTypeBox(g_controls.fileTypeBox);
-    listCurrentDirectory(window, g_controls.directoryList);
-    fileListRelease();
-    scanFiles(window);
+    relist(window);
     SendMessageA(window, UM_FILEREFRESH, 0, 0);
     gridSetFirstRow(0);
     return 0;
@@ -133,8 +137,8 @@ LRESULT onSize(HWND window, int w, int h)
     const GridGeometry geometry = gridGeometry(window);
     for (const ControlSpec& spec : CONTROLS) {
         HWND control = g_controls.*spec.handle;
-        const RECT place = controlPlace(spec.id, w, h, geometry);
-        MoveWindow(control, place.left, place.top, place.right, place.bottom, spec.id != IDC_FILESCROLL);
+        const Place place = controlPlace(spec.id, w, h, geometry);
+        MoveWindow(control, place.x, place.y, place.width, place.height, spec.id != IDC_FILESCROLL);
     }
     SendMessageA(window, UM_FILEREFRESH, 0, 0);
     return 0;
@@ -316,7 +320,9 @@ void announceSelectedFiles(HWND window)
         errorBox(window, 0, ERROR_SELECT_IMAGES, nullptr);
         return;
     }
-    g_source.pendingCount = static_cast<int16_t>(fileListCountSelected(kind));
+    // The pending count is a signed 16-bit value: a selection of more files than it holds is
+    // announced as its largest count; the transfers end when no selected file is left.
+    g_source.pendingCount = static_cast<int16_t>(std::min<uint16_t>(fileListCountSelected(kind), 0x7FFF));
     if (!g_source.currentBitmap && memoryTransferSelected()) {
         if (!acquireFirstFile()) return;
     }

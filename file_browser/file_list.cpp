@@ -16,6 +16,10 @@ FileList::iterator insertionPoint(FileKind kind, const std::string& name)
 {
     auto entry = g_files.begin();
     if (entry == g_files.end() || entry->name >= name) return entry;
+    // Directories mostly list their names in order: a name after the last one of its kind,
+    // which is the greatest of its kind, goes at the end without a walk.
+    const FileEntry& last = g_files.back();
+    if (last.kind == kind && last.name < name) return g_files.end();
     for (++entry; entry != g_files.end(); ++entry) {
         if (entry->kind == kind && entry->name >= name) return entry;
     }

@@ -332,6 +332,13 @@ void selectRange(int position, HDC dc, const GridGeometry& geometry, FileKind ki
     paintMarks(dc, geometry, kind, first);
 }
 
+// Only the grid changes when it scrolls or is refreshed: the rest of the window keeps its pixels.
+void invalidateGrid(HWND browser, const GridGeometry& geometry)
+{
+    const RECT grid = {GRID_LEFT, GRID_TOP, GRID_LEFT + CELL_PITCH * geometry.columns, GRID_TOP + CELL_PITCH * geometry.rows};
+    InvalidateRect(browser, &grid, FALSE);
+}
+
 uint32_t firstIndex(const GridGeometry& geometry)
 {
     return static_cast<uint32_t>(g_grid.firstRow) * geometry.columns;
@@ -436,7 +443,7 @@ void gridScroll(HWND browser, int code, int thumbPosition)
     if (code == SB_ENDSCROLL) return;
     g_grid.firstRow = row;
     SetScrollPos(GetDlgItem(browser, IDC_FILESCROLL), SB_CTL, row, TRUE);
-    InvalidateRect(browser, nullptr, FALSE);
+    invalidateGrid(browser, geometry);
 }
 
 void gridRefresh(HWND browser)
@@ -453,7 +460,7 @@ void gridRefresh(HWND browser)
     // directory's range could otherwise be dragged without anything moving.
     SetScrollRange(scrollBar, SB_CTL, 0, g_grid.scrollLimit, TRUE);
     SetScrollPos(scrollBar, SB_CTL, 0, TRUE);
-    InvalidateRect(browser, nullptr, FALSE);
+    invalidateGrid(browser, geometry);
 }
 
 int32_t gridFirstRow()

@@ -5,7 +5,7 @@ This script is the artwork's source: the build runs it and the resource script p
 files up from the build folder. Everything is drawn from shapes and a shared palette, with
 light from the top left: raised plates have a white edge at the top left and a shadow at the
 bottom right, pressed plates are sunk with their pictogram moved one pixel down and right,
-disabled ones keep their plate and show the pictogram engraved in grey.
+disabled ones keep their plate and show the pictogram in soft greys.
 
 Bitmaps are written as uncompressed Windows DIBs ("BM" files) with the exact size and depth
 the code expects; 8-bit ones share one 256-colour table, 4-bit ones the 16-colour table
@@ -184,7 +184,7 @@ def draw_text(img, x, y, text, colour, shadow=None):
                             px[xx, yy] = c if img.mode == "RGB" else c + (255,)
 
 
-# ---- Plates: the one bevel every button and well shares ---------------------------------------
+# ---- Button plates ------------------------------------------------------------------------------
 RAISED, PRESSED, DISABLED = "raised", "pressed", "disabled"
 
 

@@ -482,6 +482,35 @@ TEST_F(PageDrawing, LooksForNextAndPreviousLeaveTheCurrentNumberAsTheyFoundIt)
     }
 }
 
+// A repaint while a command runs (a download lets messages through) shows the SELECT look of the
+// picture the command leads to.
+TEST_F(PageDrawing, ARepaintDuringACommandShowsTheLookItLeadsTo)
+{
+    connect(2, 3);
+    struct Case {
+        BusyCommand busy;
+        std::vector<uint16_t> selected;  // picture 1 is current; each case differs from its look
+        const char* look;
+    };
+    const Case cases[] = {
+        {BUSY_NEXT, {2}, "IDB_DISKDW"},   {BUSY_PREVIOUS, {3}, "IDB_DISKDW"}, {BUSY_SELECT_ALL, {}, "IDB_DISKDW"},
+        {BUSY_CANCEL_ALL, {1}, "IDB_DISK"}, {BUSY_SELECT, {1}, "IDB_DISKDW"},
+    };
+    for (const Case& c : cases) {
+        pictureListEmpty();
+        for (uint16_t n : c.selected) {
+            g_camera.currentPicture = n;
+            pictureListAppendCurrent();
+        }
+        g_camera.currentPicture = 1;
+        g_cameraWindow.busy = c.busy;
+        InvalidateRect(control(IDC_SELECT), nullptr, FALSE);
+        UpdateWindow(control(IDC_SELECT));
+        EXPECT_EQ(c.look, look(IDC_SELECT)) << "busy " << c.busy;
+    }
+    g_cameraWindow.busy = BUSY_NONE;
+}
+
 // Space on the focused SELECT button: no mouse release draws the look after the command, so the
 // command itself shows the new selection, also when it deselects and stays on the picture.
 TEST_F(PageDrawing, SelectFromTheKeyboardShowsTheNewSelection)

@@ -9,28 +9,18 @@
 #include "picture_tree.h"
 #include "file_browser/directory_scan.h"
 #include "file_browser/file_browser_window.h"
-#include "twain/ds_entry.h"
+#include "source_session.h"
 #include "twain/global_memory.h"
-#include "twain/source_lifetime.h"
 #include "twain/source_state.h"
 
 namespace {
+
+using Positions = std::vector<int>;
 
 const COLORREF RED = RGB(220, 40, 40);
 const COLORREF GREEN = RGB(40, 200, 40);
 const COLORREF BLUE = RGB(40, 40, 220);
 const COLORREF YELLOW = RGB(230, 230, 60);
-
-TW_IDENTITY identity(TW_UINT32 id, const char* product)
-{
-    TW_IDENTITY result = {};
-    result.Id = id;
-    result.ProtocolMajor = 1;
-    result.ProtocolMinor = 6;
-    result.SupportedGroups = DG_CONTROL | DG_IMAGE;
-    lstrcpyA(result.ProductName, product);
-    return result;
-}
 
 // The colour in the middle of a decoded picture.
 COLORREF centreColour(HGLOBAL bitmap)
@@ -47,18 +37,9 @@ class Announcement : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static bool attached = false;
-        if (!attached) sourceAttach(GetModuleHandleA(nullptr));
-        attached = true;
         ASSERT_TRUE(fakeDsmOpen(&dsm)) << "TWAIN_32.DLL stand-in missing beside the test";
-        char directory[MAX_PATH] = "";
-        GetCurrentDirectoryA(sizeof directory, directory);
-        start = directory;
-        g_source.savedDirectory[0] = '\0';
-        TW_IDENTITY source = identity(41, "MELVO DIGITAL CAMERA WIN32");
-        ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source));
-        TW_USERINTERFACE ui = {TRUE, FALSE, nullptr};
-        ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui));
+        ASSERT_EQ(TWRC_SUCCESS, session.open());
+        ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
         tree.jpeg("a.jpg", RED);
         tree.jpeg("b.jpg", GREEN);
         tree.jpeg("c.jpg", BLUE);
@@ -69,13 +50,11 @@ protected:
     }
     void TearDown() override
     {
-        EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr));
+        EXPECT_EQ(TWRC_SUCCESS, session.close());
         fakeDsmRelease(&dsm);
-        g_source.savedDirectory[0] = '\0';
-        SetCurrentDirectoryA(start.c_str());
     }
 
-    TW_UINT16 call(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) { return DS_Entry(&app, dg, dat, msg, data); }
+    TW_UINT16 call(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) { return session.call(dg, dat, msg, data); }
 
     int transferReadyCount()
     {
@@ -109,10 +88,9 @@ protected:
         return colour;
     }
 
-    TW_IDENTITY app = identity(3, "Browser test application");
+    PictureTree tree;  // first: it attaches the source
+    SourceSession session;
     FakeDsm dsm;
-    std::string start;
-    PictureTree tree;
     MessageBoxRecorder boxes;
 };
 
@@ -164,10 +142,23 @@ TEST_F(Announcement, ADoubleClickAnnouncesTheClickedFileAndAnEmptyGridIgnoresIt)
     EXPECT_EQ(0, g_source.pendingCount);
 }
 
+TEST_F(Announcement, OkAnnouncesOnlyTheSelectedFilesOfTheTypeShown)
+{
+    tree.k4i("k.k4i", YELLOW);
+    BrowserDriver browser(tree.root());
+    browser.click(1);           // a.jpg
+    browser.chooseFileType(1);  // K4I
+    browser.click(1);           // k.k4i
+    browser.pressButton(IDOK);
+    EXPECT_EQ(1, pendingCount());
+    EXPECT_EQ(FILE_KIND_K4I, g_source.fileKind);
+    EXPECT_TRUE(nearColour(YELLOW, transferColour()));
+    EXPECT_EQ(Positions({1}), selectedPositions(FILE_KIND_EXIF)) << "the Exif selection stays for later";
+}
+
 TEST_F(Announcement, AMemoryTransferGetsItsFirstPictureAtOk)
 {
-    TW_USERINTERFACE ui = {TRUE, FALSE, nullptr};
-    ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
+    ASSERT_EQ(TWRC_SUCCESS, session.disable());
     TW_CAPABILITY mechanism = {ICAP_XFERMECH, TWON_ONEVALUE, globalAllocate(sizeof(TW_ONEVALUE))};
     {
         GlobalLockGuard<TW_ONEVALUE> value(mechanism.hContainer);
@@ -176,7 +167,7 @@ TEST_F(Announcement, AMemoryTransferGetsItsFirstPictureAtOk)
     }
     ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &mechanism));
     GlobalFree(mechanism.hContainer);
-    ASSERT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui));
+    ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
     {
         BrowserDriver browser(tree.root());
         browser.click(1);
@@ -189,7 +180,7 @@ TEST_F(Announcement, AMemoryTransferGetsItsFirstPictureAtOk)
     }
     TW_PENDINGXFERS pending = {};
     EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending));
-    EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
+    EXPECT_EQ(TWRC_SUCCESS, session.disable());
     TW_CAPABILITY reset = {ICAP_XFERMECH, 0, nullptr};
     EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_CAPABILITY, MSG_RESET, &reset));
     GlobalFree(reset.hContainer);

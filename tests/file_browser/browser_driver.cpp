@@ -25,14 +25,6 @@ LPARAM pointParam(POINT point)
     return MAKELPARAM(point.x, point.y);
 }
 
-POINT entryPoint(HWND list, int index)
-{
-    SendMessageA(list, LB_SETTOPINDEX, index, 0);
-    RECT item = {};
-    SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
-    return {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-}
-
 }  // namespace
 
 BrowserDriver::BrowserDriver(const std::string& directory, HWND owner)
@@ -89,23 +81,16 @@ void BrowserDriver::send(HWND target, UINT message, WPARAM wParam, LPARAM lParam
     pump();
 }
 
-void BrowserDriver::clickEntry(int index)
+// The list box's own answer to a click and a double click on an entry: the entry selected and
+// drawn so, then LBN_SELCHANGE, and for a double click LBN_DBLCLK. (Mouse messages sent to the
+// list box would be at the mercy of its capture timer and the real cursor on the shared display.)
+void BrowserDriver::clickEntry(int index, bool twice)
 {
     HWND list = control(IDC_DIRECTORY);
-    const LPARAM at = pointParam(entryPoint(list, index));
-    send(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    send(list, WM_LBUTTONUP, 0, at);
-    repaint();
-}
-
-void BrowserDriver::doubleClickEntry(int index)
-{
-    HWND list = control(IDC_DIRECTORY);
-    const LPARAM at = pointParam(entryPoint(list, index));
-    send(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    send(list, WM_LBUTTONUP, 0, at);
-    send(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    send(list, WM_LBUTTONUP, 0, at);
+    SendMessageA(list, LB_SETCURSEL, index, 0);
+    UpdateWindow(list);
+    send(window_, WM_COMMAND, MAKEWPARAM(IDC_DIRECTORY, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    if (twice) send(window_, WM_COMMAND, MAKEWPARAM(IDC_DIRECTORY, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
     repaint();
 }
 

@@ -22,8 +22,8 @@ public:
     HWND control(int id) const { return GetDlgItem(window_, id); }
 
     std::vector<std::string> directoryEntries() const;
-    void doubleClickEntry(int index);
-    void clickEntry(int index);
+    void clickEntry(int index, bool twice = false);
+    void doubleClickEntry(int index) { clickEntry(index, true); }
     void chooseFileType(int index);  // by the arrow keys in the file-type box
     void chooseDrive(int index);     // by the arrow keys in the drive box
 

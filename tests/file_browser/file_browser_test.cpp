@@ -4,18 +4,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 
 #include "browser_driver.h"
 #include "message_box_recorder.h"
 #include "picture_tree.h"
-#include "camera/acquisition.h"
 #include "file_browser/directory_scan.h"
 #include "file_browser/file_browser_window.h"
 #include "file_browser/thumbnail_grid.h"
 #include "resources/resource_ids.h"
-#include "twain/global_memory.h"
-#include "twain/source_lifetime.h"
 #include "twain/source_state.h"
 
 namespace {
@@ -72,33 +68,12 @@ std::string savedDirectory()
 
 class FileBrowser : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        static bool attached = false;
-        if (!attached) sourceAttach(GetModuleHandleA(nullptr));
-        attached = true;
-    }
-    void SetUp() override
-    {
-        char directory[MAX_PATH] = "";
-        GetCurrentDirectoryA(sizeof directory, directory);
-        start = directory;
-        g_source.savedDirectory[0] = '\0';
-    }
-    void TearDown() override
-    {
-        fileListRelease();
-        g_source.savedDirectory[0] = '\0';
-        SetCurrentDirectoryA(start.c_str());
-    }
-
     // `count` Exif pictures f000.jpg ... in `folder`, file i in pictureColour(i).
     void pictures(const std::string& folder, int count)
     {
         for (int i = 0; i < count; ++i) tree.jpeg(folder + numbered("f%03d.jpg", i), pictureColour(i));
     }
 
-    std::string start;
     PictureTree tree;
     MessageBoxRecorder boxes;
 };

@@ -1,6 +1,9 @@
 #include "picture_tree.h"
 
 #include "k4i_format.h"
+#include "file_browser/file_list.h"
+#include "twain/source_lifetime.h"
+#include "twain/source_state.h"
 
 #include <gtest/gtest.h>
 
@@ -69,15 +72,21 @@ void removeTree(const std::string& folder)
 PictureTree::PictureTree()
 {
     static int made = 0;
+    if (made == 0) sourceAttach(GetModuleHandleA(nullptr));
+    g_source.savedDirectory[0] = '\0';
     char directory[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof directory, directory);
-    root_ = std::string(directory) + "\\trees" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made);
+    start_ = directory;
+    root_ = start_ + "\\trees" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made);
     removeTree(root_);
     CreateDirectoryA(root_.c_str(), nullptr);
 }
 
 PictureTree::~PictureTree()
 {
+    fileListRelease();
+    g_source.savedDirectory[0] = '\0';
+    SetCurrentDirectoryA(start_.c_str());
     removeTree(root_);
 }
 

@@ -1,5 +1,7 @@
 // Directory trees of picture files that the file browser tests prepare for themselves: each
 // picture is one solid colour, so the grid captured from the screen tells which file a cell shows.
+// A tree also puts back what a test of the browser changes in the process: the current
+// directory, the saved directory and the file list.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +11,7 @@
 
 class PictureTree {
 public:
-    PictureTree();   // a new empty folder under the current directory
+    PictureTree();   // a new empty folder under the current directory; the source attached once
     ~PictureTree();  // removes it with everything in it
     PictureTree(const PictureTree&) = delete;
     PictureTree& operator=(const PictureTree&) = delete;
@@ -27,6 +29,7 @@ public:
     std::string read(const std::string& relative) const;
 
 private:
+    std::string start_;  // the current directory before the test
     std::string root_;
 };
 

@@ -115,6 +115,24 @@ TEST(ExifCheckFile, ReadsTheHeadOnlyAndLeavesScanDamageToTheDecode) {
     releaseResult(&result);
 }
 
+// A head past the first read (16 KiB) but within the second (64 KiB): checked, and the embedded
+// thumbnail taken from it.
+TEST(ExifCheckFile, AHeadOfMiddleLengthIsReadInTheSecondStep) {
+    std::vector<uint8_t> file = readSample("exif_marked_thumb.jpg");
+    std::vector<uint8_t> app2 = {0xFF, 0xE2, 0x75, 0x30};  // 30000 bytes
+    app2.resize(0x7530 + 2, 'x');
+    file.insert(file.begin() + 2, app2.begin(), app2.end());
+    TempFile temp(file);
+    WORD orientation = 0;
+    EXPECT_EQ(0u, exifCheckFile(temp.path.c_str(), &orientation));
+    EXIF_RESULT result = {};
+    ASSERT_EQ(0, exifDecodeFile(temp.path.c_str(), &result, &orientation, &kThumbnail, nullptr));
+    const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(result.bitmap));
+    EXPECT_TRUE(closeTo(dibPixel(dib, 48, 36), 255, 0, 255, 8)) << "the magenta embedded thumbnail";
+    GlobalUnlock(result.bitmap);
+    releaseResult(&result);
+}
+
 TEST(ExifDecodeFile, RelativePathDecodesExactlyLikeADirectDecode) {
     CurrentDirectory cd(samplePath(""));
     std::vector<uint8_t> file = readSample("exif_o1.jpg");
