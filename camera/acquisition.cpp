@@ -209,18 +209,8 @@ uint16_t downloadPicture(HGLOBAL* bitmap, uint16_t pictureNumber)
         return DOWNLOAD_ERR_TEMP_FILE;
     }
 
-    K4I_OPTIONS options = {0, 0, 8, 8, 1};
-    K4I_RESULT result = {};
-    uint16_t decoded = libDecodeK4iFile(g_source.cameraWindow, path, &result, &options);
-    if (result.extra) GlobalFree(result.extra);
-    if (decoded == 0 && !bitmapBlockUsable(result.bitmap)) decoded = DECODE_ERR_BAD_BITMAP;
-    if (decoded == 0) {
-        takeImageInfo(result.bitmap);
-        *bitmap = result.bitmap;
-    } else {
-        if (result.bitmap) GlobalFree(result.bitmap);
-        if (decoded == DEC_ERR_CANCELLED) g_camera.currentPicture = number;
-    }
+    const uint16_t decoded = decodeK4iFullPath(bitmap, path);
+    if (decoded == DEC_ERR_CANCELLED) g_camera.currentPicture = number;
     DeleteFileA(path);
     return decoded;
 }
@@ -237,18 +227,8 @@ uint16_t downloadPictureLx3(HGLOBAL* bitmap, uint16_t pictureNumber)
         return code;
     }
 
-    EXIF_OPTIONS options = {8, 8, 1};
-    EXIF_RESULT result = {};
-    uint16_t decoded = libDecodeExifMemory(g_source.cameraWindow, data.get(), request.dataSize, &result, &options);
-    if (result.extra) GlobalFree(result.extra);
-    if (decoded == 0 && !bitmapBlockUsable(result.bitmap)) decoded = DECODE_ERR_BAD_BITMAP;
-    if (decoded == 0) {
-        takeImageInfo(result.bitmap);
-        *bitmap = result.bitmap;
-    } else {
-        if (result.bitmap) GlobalFree(result.bitmap);
-        if (decoded == DEC_ERR_CANCELLED) g_camera.currentPicture = pictureNumber;
-    }
+    const uint16_t decoded = decodeExifMemory(bitmap, data.get(), request.dataSize);
+    if (decoded == DEC_ERR_CANCELLED) g_camera.currentPicture = pictureNumber;
     return decoded;
 }
 

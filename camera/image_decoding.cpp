@@ -169,9 +169,23 @@ uint16_t decodeK4iFile(HGLOBAL* bitmap, LPCSTR name)
     *bitmap = nullptr;
     FullPath path(name);
     if (!path.get()) return DEC_ERR_NOMEMORY;
+    return decodeK4iFullPath(bitmap, path.get());
+}
+
+uint16_t decodeK4iFullPath(HGLOBAL* bitmap, LPCSTR path)
+{
     K4I_OPTIONS options = k4iWholePicture();
     K4I_RESULT result = {};
-    const uint16_t code = libDecodeK4iFile(g_source.cameraWindow, path.get(), &result, &options);
+    const uint16_t code = libDecodeK4iFile(g_source.cameraWindow, path, &result, &options);
+    freeExtra(result.extra);
+    return acceptDecodedBitmap(code, result.bitmap, bitmap);
+}
+
+uint16_t decodeExifMemory(HGLOBAL* bitmap, HGLOBAL data, uint32_t size)
+{
+    EXIF_OPTIONS options = exifWholePicture();
+    EXIF_RESULT result = {};
+    const uint16_t code = libDecodeExifMemory(g_source.cameraWindow, data, size, &result, &options);
     freeExtra(result.extra);
     return acceptDecodedBitmap(code, result.bitmap, bitmap);
 }

@@ -29,6 +29,10 @@ int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name
 // unchanged and *bitmap 0; the picture facts then keep their previous values.
 uint16_t decodeExifFile(HGLOBAL* bitmap, LPCSTR name);
 uint16_t decodeK4iFile(HGLOBAL* bitmap, LPCSTR name);
+// The same for what a camera sends: a K4I file named by its full path (a download's temporary
+// file) and an Exif picture held in `size` bytes of a movable block.
+uint16_t decodeK4iFullPath(HGLOBAL* bitmap, LPCSTR path);
+uint16_t decodeExifMemory(HGLOBAL* bitmap, HGLOBAL data, uint32_t size);
 
 // Takes a freshly decoded picture's facts: its header into the source state's image header,
 // bytes remaining = width x height x 3, and ICAP_UNITS with the X and Y resolutions: pixels

@@ -13,6 +13,7 @@
 #include "../resources/resource_ids.h"
 #include "../twain/error_report.h"
 #include "../twain/notifications.h"
+#include "../twain/scoped_handle.h"
 #include "../twain/source_state.h"
 
 CameraWindowState g_cameraWindow;
@@ -328,10 +329,8 @@ LRESULT onSize(HWND window)
 
 LRESULT onPaint(HWND window)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (dc) paintShownPage(window, dc);
-    EndPaint(window, &paint);
+    PaintDC dc(window);
+    if (dc) paintShownPage(window, dc.get());
     return 0;
 }
 

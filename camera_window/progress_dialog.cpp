@@ -143,30 +143,53 @@ int beginDialog(const char* templateName) {
     return PROGRESS_GO_ON;
 }
 
-// The decode callbacks draw before they let a message run: decoding is the slow part, and
-// the user should see the new percentage while the message is handled.
-int decodeCallback(const char* templateName, int code, int value) {
+// What every callback does with the begin and the end code; what a percentage does is the
+// callback's own.
+int progressCallback(const char* templateName, int code, int value, int (*onPercent)(int value)) {
     switch (code) {
     case PROGRESS_BEGIN:
         return beginDialog(templateName);
     case PROGRESS_END:
         return endDialog();
     case PROGRESS_PERCENT:
-        value = boundedPercent(value);
-        g_progress.currentPercent = static_cast<uint16_t>(value);
-        drawBar(value);
-        return letOneMessageRun() ? PROGRESS_HALT : PROGRESS_GO_ON;
+        return onPercent(value);
     default:
         return PROGRESS_GO_ON;
     }
 }
 
+// Keeps the percentage for WM_PAINT, within the bar's range, and returns it.
+int keepPercent(int value) {
+    value = boundedPercent(value);
+    g_progress.currentPercent = static_cast<uint16_t>(value);
+    return value;
+}
+
+// The decode callbacks draw before they let a message run: decoding is the slow part, and
+// the user should see the new percentage while the message is handled.
+int decodePercent(int value) {
+    drawBar(keepPercent(value));
+    return letOneMessageRun() ? PROGRESS_HALT : PROGRESS_GO_ON;
+}
+
+// LX-1 and LX-2 downloads let the message run first; after a Cancel the bar is not drawn again.
+int downloadPercent(int value) {
+    const int percent = keepPercent(value);
+    if (letOneMessageRun()) return PROGRESS_HALT;
+    drawBar(percent);
+    return PROGRESS_GO_ON;
+}
+
+// At the fastest line the percentages come quicker than drawing them is worth.
+int downloadPercentLx3(int value) {
+    if (g_settings.speedIndex != SPEED_INDEX_115200 || value % 10 == 0) drawBar(keepPercent(value));
+    return letOneMessageRun() ? PROGRESS_HALT : PROGRESS_GO_ON;
+}
+
 void onPaint(HWND dialog) {
-    PAINTSTRUCT paint;
-    BeginPaint(dialog, &paint);
+    PaintDC painting(dialog);  // the bar is a window of its own, drawn through its own DC
     HWND bar = dialog == g_progress.dialog ? g_progress.bar : GetDlgItem(dialog, IDC_BAR);
     if (bar) drawBarControl(bar, g_progress.currentPercent);
-    EndPaint(dialog, &paint);
 }
 
 INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -205,47 +228,19 @@ void paintProgressBar(HDC dc, const RECT& client, int percent) {
 }
 
 int WINAPI progressDownload(int code, int value) {
-    switch (code) {
-    case PROGRESS_BEGIN:
-        return beginDialog(DOWNLOAD_TEMPLATE);
-    case PROGRESS_END:
-        return endDialog();
-    case PROGRESS_PERCENT:
-        value = boundedPercent(value);
-        g_progress.currentPercent = static_cast<uint16_t>(value);
-        if (letOneMessageRun()) return PROGRESS_HALT;
-        drawBar(value);
-        return PROGRESS_GO_ON;
-    default:
-        return PROGRESS_GO_ON;
-    }
+    return progressCallback(DOWNLOAD_TEMPLATE, code, value, downloadPercent);
 }
 
 int WINAPI progressDownloadLx3(int code, int value, DWORD) {
-    switch (code) {
-    case PROGRESS_BEGIN:
-        return beginDialog(DOWNLOAD_TEMPLATE);
-    case PROGRESS_END:
-        return endDialog();
-    case PROGRESS_PERCENT:
-        // At the fastest line the percentages come quicker than drawing them is worth.
-        if (g_settings.speedIndex != SPEED_INDEX_115200 || value % 10 == 0) {
-            value = boundedPercent(value);
-            g_progress.currentPercent = static_cast<uint16_t>(value);
-            drawBar(value);
-        }
-        return letOneMessageRun() ? PROGRESS_HALT : PROGRESS_GO_ON;
-    default:
-        return PROGRESS_GO_ON;
-    }
+    return progressCallback(DOWNLOAD_TEMPLATE, code, value, downloadPercentLx3);
 }
 
 int WINAPI progressDecodeExif(int code, int value, DWORD) {
-    return decodeCallback(DECODE_TEMPLATE, code, value);
+    return progressCallback(DECODE_TEMPLATE, code, value, decodePercent);
 }
 
 int WINAPI progressDecodeK4i(int code, int value) {
-    return decodeCallback(DECODE_TEMPLATE, code, value);
+    return progressCallback(DECODE_TEMPLATE, code, value, decodePercent);
 }
 
 void progressSetOwner(HWND owner) {

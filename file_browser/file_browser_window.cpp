@@ -146,10 +146,8 @@ LRESULT onSize(HWND window, int w, int h)
 
 LRESULT onPaint(HWND window)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (dc) gridPaint(window, dc);
-    EndPaint(window, &paint);
+    PaintDC dc(window);
+    if (dc) gridPaint(window, dc.get());
     return 0;
 }
 

@@ -82,6 +82,23 @@ private:
     HDC dc_;
 };
 
+// The device context of a WM_PAINT: BeginPaint at the start of the scope, EndPaint at its end, so
+// that the update region is validated on every exit and the message does not come again.
+class PaintDC {
+public:
+    explicit PaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintDC() { EndPaint(window_, &paint_); }
+    PaintDC(const PaintDC&) = delete;
+    PaintDC& operator=(const PaintDC&) = delete;
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_ = {};
+    HDC dc_;
+};
+
 // Selects an object into a device context and puts the old one back at the end of the scope.
 class SelectedObject {
 public:

@@ -41,6 +41,20 @@ TEST(ScopedHandle, SelectionIsUndoneBeforeTheObjectGoes)
     DeleteDC(dc);
 }
 
+TEST(ScopedHandle, PaintingValidatesTheUpdateRegion)
+{
+    HWND window = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    InvalidateRect(window, nullptr, FALSE);
+    ASSERT_TRUE(GetUpdateRect(window, nullptr, FALSE));
+    {
+        PaintDC dc(window);
+        EXPECT_TRUE(dc);
+    }
+    EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));
+    DestroyWindow(window);
+}
+
 TEST(ScopedHandle, FilesSearchesAndModulesAreClosed)
 {
     char path[MAX_PATH];

@@ -1,5 +1,6 @@
 #include "camera_clicks.h"
 
+#include "control_text.h"
 #include "resources/resource_ids.h"
 #include "window_capture.h"
 
@@ -16,15 +17,6 @@ std::string textOf(HWND control)
 {
     char text[64] = "";
     if (control) GetWindowTextA(control, text, sizeof text);
-    return text;
-}
-
-std::string chosenIn(HWND box)
-{
-    char text[64] = "";
-    const LRESULT index = SendMessageA(box, CB_GETCURSEL, 0, 0);
-    if (index >= 0 && SendMessageA(box, CB_GETLBTEXTLEN, index, 0) < static_cast<LRESULT>(sizeof text))
-        SendMessageA(box, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -103,8 +95,8 @@ private:
 bool pickAllCameraPictures(const CameraClicks& clicks)
 {
     User user(clicks);
-    user.say("The user sees the " + user.page() + ": camera \"" + chosenIn(user.control(IDC_MODEL)) + "\", port \"" +
-             chosenIn(user.control(IDC_PORT)) + "\", speed \"" + chosenIn(user.control(IDC_SPEED)) + "\".");
+    user.say("The user sees the " + user.page() + ": camera \"" + chosenEntry(user.control(IDC_MODEL)) + "\", port \"" +
+             chosenEntry(user.control(IDC_PORT)) + "\", speed \"" + chosenEntry(user.control(IDC_SPEED)) + "\".");
     user.choose(IDC_MODEL, clicks.model.c_str());
     user.choose(IDC_PORT, clicks.port.c_str());
     user.choose(IDC_SPEED, clicks.speed.c_str());

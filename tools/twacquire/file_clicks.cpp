@@ -1,5 +1,6 @@
 #include "file_clicks.h"
 
+#include "control_text.h"
 #include "resources/resource_ids.h"
 #include "window_capture.h"
 
@@ -25,15 +26,6 @@ std::string listEntry(HWND list, int index)
     char text[300] = "";
     if (SendMessageA(list, LB_GETTEXTLEN, index, 0) < static_cast<LRESULT>(sizeof text))
         SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-std::string chosenType(HWND box)
-{
-    char text[64] = "";
-    const LRESULT index = SendMessageA(box, CB_GETCURSEL, 0, 0);
-    if (index >= 0 && SendMessageA(box, CB_GETLBTEXTLEN, index, 0) < static_cast<LRESULT>(sizeof text))
-        SendMessageA(box, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -77,7 +69,7 @@ bool pickFilesInBrowser(const FileClicks& user)
         path += (i ? " | " : "") + entry;
     }
     user.say(("The file browser shows the directory list " + path + " and the file type \"" +
-              chosenType(GetDlgItem(browser, IDC_FILETYPE)) + "\"; the camera window is " +
+              chosenEntry(GetDlgItem(browser, IDC_FILETYPE)) + "\"; the camera window is " +
               (IsWindowVisible(user.cameraWindow) ? "still shown." : "hidden."))
                  .c_str());
     screenshot(user, browser, "file-browser");

@@ -571,8 +571,8 @@ bool closeSourceWindowsAsUser(Session& s)
     return false;
 }
 
-// With --pick-camera-pictures: a user at the source's camera window, played by messages.
-bool pickCameraPictures(Session& s, const Options& options)
+// The window both kinds of picking start from; null when the source shows none (said already).
+HWND findCameraWindow(Session& s)
 {
     HWND cameraWindow = nullptr;
     for (HWND window : sourceWindows(s)) {
@@ -581,10 +581,17 @@ bool pickCameraPictures(Session& s, const Options& options)
         if (std::strcmp(className, "TWMAINWINDOW") == 0)
             cameraWindow = window;
     }
-    if (!cameraWindow) {
+    if (!cameraWindow)
         say("FAILED: the source shows no camera window (class TWMAINWINDOW).");
+    return cameraWindow;
+}
+
+// With --pick-camera-pictures: a user at the source's camera window, played by messages.
+bool pickCameraPictures(Session& s, const Options& options)
+{
+    HWND cameraWindow = findCameraWindow(s);
+    if (!cameraWindow)
         return false;
-    }
     CameraClicks user;
     user.window = cameraWindow;
     user.pump = [&s](DWORD ms) { runMessageLoop(s, ms); };
@@ -600,17 +607,9 @@ bool pickCameraPictures(Session& s, const Options& options)
 // current directory, where the browser starts), played by messages.
 bool pickFiles(Session& s, const Options& options)
 {
-    HWND cameraWindow = nullptr;
-    for (HWND window : sourceWindows(s)) {
-        char className[32] = "";
-        GetClassNameA(window, className, sizeof className);
-        if (std::strcmp(className, "TWMAINWINDOW") == 0)
-            cameraWindow = window;
-    }
-    if (!cameraWindow) {
-        say("FAILED: the source shows no camera window (class TWMAINWINDOW).");
+    HWND cameraWindow = findCameraWindow(s);
+    if (!cameraWindow)
         return false;
-    }
     if (!SetCurrentDirectoryA(options.pickFolder.c_str())) {
         say("FAILED: the folder %s cannot be opened.", options.pickFolder.c_str());
         return false;
