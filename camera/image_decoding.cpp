@@ -61,10 +61,12 @@ void freeExtra(HGLOBAL extra)
     if (extra) GlobalFree(extra);
 }
 
-// A successful decode whose block is no usable picture counts as a failed decode: the block is
-// freed and the picture facts keep their values.
-uint16_t acceptDecodedBitmap(uint16_t code, HGLOBAL decoded, HGLOBAL* bitmap)
+// What a whole decode handed back: the side block goes at once, and a successful decode whose
+// block is no usable picture counts as a failed decode: the block is freed and the picture facts
+// keep their values.
+uint16_t acceptDecodedBitmap(uint16_t code, HGLOBAL decoded, HGLOBAL extra, HGLOBAL* bitmap)
 {
+    freeExtra(extra);
     *bitmap = nullptr;
     if (code != 0) {
         if (decoded) GlobalFree(decoded);
@@ -160,8 +162,7 @@ uint16_t decodeExifFile(HGLOBAL* bitmap, LPCSTR name)
     EXIF_OPTIONS options = exifWholePicture();
     EXIF_RESULT result = {};
     const uint16_t code = libDecodeExifFile(g_source.cameraWindow, name, &result, &options);
-    freeExtra(result.extra);
-    return acceptDecodedBitmap(code, result.bitmap, bitmap);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
 }
 
 uint16_t decodeK4iFile(HGLOBAL* bitmap, LPCSTR name)
@@ -177,8 +178,7 @@ uint16_t decodeK4iFullPath(HGLOBAL* bitmap, LPCSTR path)
     K4I_OPTIONS options = k4iWholePicture();
     K4I_RESULT result = {};
     const uint16_t code = libDecodeK4iFile(g_source.cameraWindow, path, &result, &options);
-    freeExtra(result.extra);
-    return acceptDecodedBitmap(code, result.bitmap, bitmap);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
 }
 
 uint16_t decodeExifMemory(HGLOBAL* bitmap, HGLOBAL data, uint32_t size)
@@ -186,8 +186,7 @@ uint16_t decodeExifMemory(HGLOBAL* bitmap, HGLOBAL data, uint32_t size)
     EXIF_OPTIONS options = exifWholePicture();
     EXIF_RESULT result = {};
     const uint16_t code = libDecodeExifMemory(g_source.cameraWindow, data, size, &result, &options);
-    freeExtra(result.extra);
-    return acceptDecodedBitmap(code, result.bitmap, bitmap);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
 }
 
 void takeImageInfo(HGLOBAL bitmap)

@@ -370,17 +370,22 @@ LRESULT CALLBACK cameraWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-ATOM registerCameraWindowClass(HINSTANCE instance)
+ATOM registerSourceWindowClass(HINSTANCE instance, UINT style, WNDPROC procedure, const char* className)
 {
     WNDCLASSA windowClass = {};
-    windowClass.style = CS_DBLCLKS | CS_PARENTDC;
-    windowClass.lpfnWndProc = cameraWindowProc;
+    windowClass.style = style;
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, "LX3TW_ICO");
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-    windowClass.lpszClassName = CAMERA_WINDOW_CLASS;
+    windowClass.lpszClassName = className;
     return RegisterClassA(&windowClass);
+}
+
+ATOM registerCameraWindowClass(HINSTANCE instance)
+{
+    return registerSourceWindowClass(instance, CS_DBLCLKS | CS_PARENTDC, cameraWindowProc, CAMERA_WINDOW_CLASS);
 }
 
 bool createCameraWindow(HWND parent)

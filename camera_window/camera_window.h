@@ -18,6 +18,9 @@ constexpr UINT UM_CAMERATAB = WM_USER + 11;
 
 // Registers the window class once per module; returns the class atom, 0 on failure.
 ATOM registerCameraWindowClass(HINSTANCE instance);
+// Registers a class for one of the source's windows, which all look alike: the source's icon,
+// the arrow cursor and a gray background. Returns the class atom, 0 on failure.
+ATOM registerSourceWindowClass(HINSTANCE instance, UINT style, WNDPROC procedure, const char* className);
 
 // Creates the (hidden) camera window owned by the application's window and records it in
 // the source state; top-most when the application gave no window. False when it failed.

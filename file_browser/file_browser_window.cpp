@@ -4,6 +4,7 @@
 #include "file_list.h"
 #include "thumbnail_grid.h"
 #include "../camera/acquisition.h"
+#include "../camera_window/camera_window.h"
 #include "../camera_window/shared_fonts.h"
 #include "../resources/resource_ids.h"
 #include "../camera/maker_common.h"
@@ -410,15 +411,8 @@ LRESULT CALLBACK fileBrowserWindowProc(HWND window, UINT message, WPARAM wParam,
 
 ATOM registerFileBrowserWindowClass(HINSTANCE instance)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_PARENTDC | CS_BYTEALIGNWINDOW;
-    windowClass.lpfnWndProc = fileBrowserWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, "LX3TW_ICO");
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-    windowClass.lpszClassName = FILE_BROWSER_WINDOW_CLASS;
-    return RegisterClassA(&windowClass);
+    return registerSourceWindowClass(instance, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_PARENTDC | CS_BYTEALIGNWINDOW,
+                                     fileBrowserWindowProc, FILE_BROWSER_WINDOW_CLASS);
 }
 
 bool createFileBrowserWindow(HWND owner)
