@@ -577,8 +577,10 @@ def button(size, style, picto, background):
 
 # ---- File browser art ------------------------------------------------------------------------
 def sheet():
-    """A grid cell's background: a light slide mount with the photo window at (16, 9), 96 x 72,
-    and the seat of the name plate at (10, 92)."""
+    """A grid cell's background: a light slide mount with an empty photo window at (16, 9),
+    96 x 72, and the seat of the name plate at (10, 92). The window stays plain so that a cell
+    without a file never looks like a picture that failed to load (that one gets a crossed
+    placeholder of its own)."""
     img = Image.new("RGB", (126, 126), CHASSIS)
     L = Layer(126, 126)
     bevel(L, (3, 3, 123, 123), 5, face=PANEL)
@@ -587,9 +589,7 @@ def sheet():
     d.rectangle((14, 7, 113, 82), fill=SHADOW)                             # photo window
     d.rectangle((15, 8, 113, 82), fill=WHITE)
     d.rectangle((15, 8, 112, 81), fill=GRAPHITE)
-    d.rectangle((16, 9, 111, 80), fill=STEEL)
-    d.line((16, 9, 111, 80), fill=SHADOW)
-    d.line((16, 80, 111, 9), fill=SHADOW)
+    d.rectangle((16, 9, 111, 80), fill=STEEL)                               # empty until a thumbnail lies there
     d.rectangle((8, 90, 117, 119), fill=SHADOW)                            # name plate seat
     d.rectangle((9, 91, 117, 119), fill=WHITE)
     d.rectangle((9, 91, 116, 118), fill=STEEL)
