@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "camera/vxxif32.h"
+#include "picture_file.h"
 #include "picture.h"
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -51,15 +52,10 @@ void fail(const char* what) {
 int main(int argc, char** argv) {
     if (argc < 2) fail("usage: exif_bench.exe picture.jpg [runs]");
     int runs = argc > 2 ? std::atoi(argv[2]) : 7;
-    FILE* f = std::fopen(argv[1], "rb");
-    if (!f) fail("cannot open the picture");
-    std::vector<uint8_t> file;
-    uint8_t chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) file.insert(file.end(), chunk, chunk + n);
-    std::fclose(f);
-    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, file.size());
-    std::memcpy(GlobalLock(data), file.data(), file.size());
-    GlobalUnlock(data);
+    PictureFile picture;
+    if (!loadPictureFile(argv[1], &picture)) fail("cannot read the picture");
+    const std::vector<uint8_t>& file = picture.bytes;
+    HGLOBAL data = picture.block;
 
     EXIF_OPTIONS whole = {8, 8, 1}, thumbnail = {1, 1, 0};
     int width = 0, height = 0;

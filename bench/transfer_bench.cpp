@@ -21,6 +21,7 @@
 #include "camera/camera_settings.h"
 #include "camera/vxxif32.h"
 #include "camera_window/progress_dialog.h"
+#include "picture_file.h"
 #include "resources/resource_ids.h"
 #include "twain/ds_entry.h"
 #include "twain/source_lifetime.h"
@@ -147,15 +148,10 @@ int main(int argc, char** argv)
     // the source's notifications find it in the process.
     HMODULE manager = LoadLibraryA("TWAIN_32.DLL");
 
-    FILE* f = std::fopen(argv[2], "rb");
-    if (!f) fail("cannot open the picture");
-    std::vector<uint8_t> file;
-    uint8_t chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) file.insert(file.end(), chunk, chunk + n);
-    std::fclose(f);
-    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, file.size());
-    std::memcpy(GlobalLock(data), file.data(), file.size());
-    GlobalUnlock(data);
+    PictureFile picture;
+    if (!loadPictureFile(argv[2], &picture)) fail("cannot read the picture");
+    const std::vector<uint8_t>& file = picture.bytes;
+    HGLOBAL data = picture.block;
     auto bareDecode = [&] {
         EXIF_OPTIONS whole = {8, 8, 1};
         EXIF_RESULT result = {};

@@ -39,12 +39,9 @@ protected:
         if (!dsm.library) ASSERT_TRUE(fakeDsmOpen(&dsm)) << "TWAIN_32.DLL stand-in missing beside the test";
     }
 
-    // The settings file of the prefix is the user's: kept aside and put back around each test.
     void SetUp() override
     {
         SourceTest::SetUp();
-        hadSettings = GetFileAttributesA(settingsFilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (hadSettings) savedSettings = readFileBytes(settingsFilePath());
         DeleteFileA(settingsFilePath().c_str());
         g_settings = {};
         g_camera = {};
@@ -53,8 +50,6 @@ protected:
     {
         SourceTest::TearDown();
         EXPECT_FALSE(g_camera.connected) << "closing the source closes the camera link";
-        DeleteFileA(settingsFilePath().c_str());
-        if (hadSettings) writeFileBytes(settingsFilePath(), savedSettings);
     }
 
     void enable()
@@ -199,8 +194,8 @@ protected:
     HWND window = nullptr;
     MessageBoxRecorder boxes;
     CameraFolders cameras;
-    bool hadSettings = false;
-    std::string savedSettings;
+    // The settings file of the prefix is the user's: kept aside and put back around each test.
+    KeptFile settings{settingsFilePath()};
 };
 
 FakeDsm CameraWindow::dsm;

@@ -193,23 +193,13 @@ void saveShot(HWND window, const std::string& name)
 
 class PageDrawing : public SourceTest {
 protected:
-    // The settings file of the prefix is the user's: kept aside and put back around each test.
     void SetUp() override
     {
         SourceTest::SetUp();
-        hadSettings = GetFileAttributesA(settingsFilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (hadSettings) savedSettings = readFileBytes(settingsFilePath());
         DeleteFileA(settingsFilePath().c_str());
         g_settings = {};
         g_camera = {};
     }
-    void TearDown() override
-    {
-        SourceTest::TearDown();
-        DeleteFileA(settingsFilePath().c_str());
-        if (hadSettings) writeFileBytes(settingsFilePath(), savedSettings);
-    }
-
     void enable()
     {
         ASSERT_EQ(TWRC_SUCCESS, session.open());
@@ -272,8 +262,8 @@ protected:
 
     HWND window = nullptr;
     CameraFolders cameras;
-    bool hadSettings = false;
-    std::string savedSettings;
+    // The settings file of the prefix is the user's: kept aside and put back around each test.
+    KeptFile settings{settingsFilePath()};
 };
 
 const COLORREF WINDOW_GREY = RGB(128, 128, 128);  // the stock gray brush of the window class

@@ -117,9 +117,6 @@ protected:
         GetEnvironmentVariableA("TMP", previous, sizeof previous);
         previousTmp = previous;
         SetEnvironmentVariableA("TMP", temporary.c_str());
-        // The settings file is the prefix's: kept aside and put back.
-        hadSettings = GetFileAttributesA(settingsFilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (hadSettings) savedSettings = readFileBytes(settingsFilePath());
         g_settings = {};
         g_camera = {};
         ASSERT_EQ(TWRC_SUCCESS, session.open());
@@ -129,8 +126,6 @@ protected:
         SourceTest::TearDown();
         EXPECT_FALSE(g_camera.connected);
         SetEnvironmentVariableA("TMP", previousTmp.empty() ? nullptr : previousTmp.c_str());
-        DeleteFileA(settingsFilePath().c_str());
-        if (hadSettings) writeFileBytes(settingsFilePath(), savedSettings);
     }
 
     HWND window() const { return g_source.cameraWindow; }
@@ -269,8 +264,8 @@ protected:
     CameraFolders folders;
     std::string temporary;
     std::string previousTmp;
-    bool hadSettings = false;
-    std::string savedSettings;
+    // The settings file is the prefix's: kept aside and put back.
+    KeptFile settings{settingsFilePath()};
 };
 
 TEST_F(Transfers, LxOneAndTwoPicturesArriveWholeInListOrderByBothMechanisms)

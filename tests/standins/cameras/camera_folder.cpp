@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -19,6 +20,16 @@ void makeDirectories(const std::string& path) {
 void writeFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+KeptFile::KeptFile(std::string path)
+    : path_(std::move(path)), existed_(GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (existed_) bytes_ = readFileBytes(path_);
+}
+
+KeptFile::~KeptFile() {
+    DeleteFileA(path_.c_str());
+    if (existed_) writeFileBytes(path_, bytes_);
 }
 
 std::string readFileBytes(const std::string& path) {

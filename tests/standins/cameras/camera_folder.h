@@ -37,5 +37,21 @@ private:
 };
 
 void writeFileBytes(const std::string& path, const std::string& bytes);
+
+// Keeps a file's bytes aside while it lives and puts them back when it goes: the file is as it
+// was before, or absent when it was absent, whatever happened to it in between.
+class KeptFile {
+public:
+    explicit KeptFile(std::string path);
+    ~KeptFile();
+    KeptFile(const KeptFile&) = delete;
+    KeptFile& operator=(const KeptFile&) = delete;
+
+private:
+    std::string path_;
+    bool existed_;
+    std::string bytes_;
+};
+
 std::string readFileBytes(const std::string& path);
 void removeTree(const std::string& path);
