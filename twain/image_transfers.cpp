@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+#include <tmmintrin.h>
+
 namespace {
 
 const char NATIVE_FAILURE[]      = "General failure in DAT_IMAGENATIVEXFER.  ";
@@ -70,11 +72,34 @@ void copyRowPlain(BYTE* to, const BYTE* from, uint32_t width)
     swapRowOrder(to, from, width);
 }
 
-// The same loop, which the compiler turns into byte shuffles of 16 bytes at a time where the
-// processor has them: it keeps the memory transfer near the speed of a plain copy.
+// Sixteen pixels (48 bytes, three registers) at a time with byte shuffles. A pixel's blue and red
+// trade places, and five of the sixteen pixels straddle two registers, so each output register
+// gathers its bytes from up to three input registers. The rest of the row goes the plain way.
 __attribute__((target("ssse3"))) void copyRowShuffled(BYTE* to, const BYTE* from, uint32_t width)
 {
-    swapRowOrder(to, from, width);
+    const char Z = char(0x80);  // a shuffle index that yields a zero byte
+    // out0: pixels 0-4 from in0, and its last byte (pixel 5's red) from in1; and so on.
+    const __m128i out0From0 = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, Z);
+    const __m128i out0From1 = _mm_setr_epi8(Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, 1);
+    const __m128i out1From0 = _mm_setr_epi8(Z, 15, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z);
+    const __m128i out1From1 = _mm_setr_epi8(0, Z, 4, 3, 2, 7, 6, 5, 10, 9, 8, 13, 12, 11, Z, 15);
+    const __m128i out1From2 = _mm_setr_epi8(Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, 0, Z);
+    const __m128i out2From1 = _mm_setr_epi8(14, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z, Z);
+    const __m128i out2From2 = _mm_setr_epi8(Z, 3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10, 15, 14, 13);
+    uint32_t x = 0;
+    for (; x + 16 <= width; x += 16, from += 48, to += 48) {
+        const __m128i in0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i in1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+        const __m128i in2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+        const __m128i out0 = _mm_or_si128(_mm_shuffle_epi8(in0, out0From0), _mm_shuffle_epi8(in1, out0From1));
+        const __m128i out1 = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(in0, out1From0), _mm_shuffle_epi8(in1, out1From1)),
+                                          _mm_shuffle_epi8(in2, out1From2));
+        const __m128i out2 = _mm_or_si128(_mm_shuffle_epi8(in1, out2From1), _mm_shuffle_epi8(in2, out2From2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), out0);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), out1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 32), out2);
+    }
+    swapRowOrder(to, from, width - x);
 }
 
 typedef void (*RowCopy)(BYTE* to, const BYTE* from, uint32_t width);
