@@ -15,6 +15,7 @@
 
 #include "camera/vxxif32.h"
 #include "picture_file.h"
+#include "stopwatch.h"
 #include "picture.h"
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -29,15 +30,6 @@
 #include <stb_image.h>
 
 namespace {
-
-double milliseconds(const std::function<void()>& work) {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    work();
-    QueryPerformanceCounter(&end);
-    return double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
 
 // The fastest run: on a shared machine other work only ever adds time.
 double best(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }

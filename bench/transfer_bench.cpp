@@ -23,22 +23,13 @@
 #include "camera/vxxif32.h"
 #include "camera_window/progress_dialog.h"
 #include "picture_file.h"
+#include "stopwatch.h"
 #include "resources/resource_ids.h"
 #include "twain/ds_entry.h"
 #include "twain/source_lifetime.h"
 #include "twain/source_state.h"
 
 namespace {
-
-double milliseconds(const std::function<void()>& work)
-{
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    work();
-    QueryPerformanceCounter(&end);
-    return double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
 
 double median(std::vector<double> values)
 {

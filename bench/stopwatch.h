@@ -1,0 +1,16 @@
+// The benchmarks' clock: how long a piece of work takes, by the performance counter.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+inline double milliseconds(const std::function<void()>& work)
+{
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    work();
+    QueryPerformanceCounter(&end);
+    return double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
