@@ -1,6 +1,6 @@
 # libjpeg-turbo, the JPEG decoder behind VXXIF32, as the target `jpeg_turbo` in both builds.
 #  - Windows build: Debian's own source package (unpacked by scripts/bootstrap.sh into
-#    LIBJPEG_TURBO_SOURCE_DIR) cross-built with its own CMake build for MinGW i686 as a static
+#    LIBJPEG_TURBO_SOURCE_DIR) cross-built with its own CMake build for the build's MinGW toolchain as a static
 #    library with its SIMD code (nasm), installed into <build>/libjpeg-turbo. Only the library
 #    is built (no tools, no TurboJPEG API); arithmetic decoding is left out because VXXIF32
 #    refuses arithmetic-coded files before they reach the decoder.
@@ -26,7 +26,7 @@ if(WIN32)
     INSTALL_DIR ${prefix}
     CMAKE_ARGS
       -G Ninja
-      -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
+      -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-${CMAKE_SYSTEM_PROCESSOR}.cmake
       -DCMAKE_BUILD_TYPE=Release
       -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR>
       -DCMAKE_ASM_NASM_COMPILER=nasm

@@ -1,24 +1,4 @@
-# Cross-build for 32-bit Windows with MinGW-w64. Everything is linked statically:
-# a data source that needs MinGW runtime DLLs is silently dropped by source managers.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for 32-bit Windows (the build in build/).
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
-set(CMAKE_AR           /usr/bin/i686-w64-mingw32-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB       /usr/bin/i686-w64-mingw32-ranlib CACHE FILEPATH "")
-set(DLLTOOL            i686-w64-mingw32-dlltool)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-# Release images carry no symbols (a 600 KB source shrinks to about a third).
-set(CMAKE_SHARED_LINKER_FLAGS_RELEASE_INIT "-s")
-set(CMAKE_MODULE_LINKER_FLAGS_RELEASE_INIT "-s")
-set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
+set(MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth x11-utils
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 xvfb xauth x11-utils
   googletest libz-mingw-w64-dev libstb-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs nasm dpkg-dev
   clang llvm libclang-rt-14-dev
@@ -49,10 +50,12 @@ if [ ${#need_install[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${need_install[@]}" >/dev/null
 
   # The -posix MinGW compilers give std::thread and std::mutex, which GoogleTest uses.
-  for tool in gcc g++; do
-    if update-alternatives --list "i686-w64-mingw32-$tool" >/dev/null 2>&1; then
-      update-alternatives --set "i686-w64-mingw32-$tool" "/usr/bin/i686-w64-mingw32-$tool-posix" >/dev/null
-    fi
+  for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
+    for tool in gcc g++; do
+      if update-alternatives --list "$triplet-$tool" >/dev/null 2>&1; then
+        update-alternatives --set "$triplet-$tool" "/usr/bin/$triplet-$tool-posix" >/dev/null
+      fi
+    done
   done
 fi
 

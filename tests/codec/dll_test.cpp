@@ -98,15 +98,24 @@ const T* at(HMODULE module, DWORD rva) {
   return reinterpret_cast<const T*>(reinterpret_cast<const BYTE*>(module) + rva);
 }
 
-const IMAGE_DATA_DIRECTORY& directory(HMODULE module, int entry) {
+// The headers of this build's own architecture: the DLL is loaded into this process.
+const IMAGE_NT_HEADERS& headers(HMODULE module) {
   const auto* dos = at<IMAGE_DOS_HEADER>(module, 0);
-  const auto* nt = at<IMAGE_NT_HEADERS32>(module, static_cast<DWORD>(dos->e_lfanew));
-  return nt->OptionalHeader.DataDirectory[entry];
+  return *at<IMAGE_NT_HEADERS>(module, static_cast<DWORD>(dos->e_lfanew));
+}
+
+const IMAGE_DATA_DIRECTORY& directory(HMODULE module, int entry) {
+  return headers(module).OptionalHeader.DataDirectory[entry];
 }
 
 TEST(Vxadp32Dll, ExportsTheTenNamesAtTheirOrdinals) {
   const HMODULE module = library();
   ASSERT_NE(module, nullptr);
+#ifdef _WIN64
+  EXPECT_EQ(headers(module).FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+#else
+  EXPECT_EQ(headers(module).FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+#endif
   const IMAGE_DATA_DIRECTORY& dir = directory(module, IMAGE_DIRECTORY_ENTRY_EXPORT);
   ASSERT_NE(dir.VirtualAddress, 0u);
   const auto* exports = at<IMAGE_EXPORT_DIRECTORY>(module, dir.VirtualAddress);

@@ -6,7 +6,7 @@
 # played by window messages, and checks every picture saved against its original
 # (tools/demo/check_pictures.py). Then checks that a source name the
 # manager does not know ends in exit code 3, and a bad option in 1.
-# Usage: twacquire_auto.sh <build dir>   (needs a display: run ctest under scripts/with-display.sh)
+# Usage: twacquire_auto.sh <build dir> <twain folder: twain_32 or twain_64>   (needs a display: run ctest under scripts/with-display.sh)
 set -uo pipefail
 build=$(cd "$1" && pwd)
 run="$build/wine-run"
@@ -14,7 +14,8 @@ prefix="${WINEPREFIX:-$build/wineprefix}"
 
 # wine-run creates the prefix on first use; the source can only be installed into an existing one.
 "$run" cmd /c exit >/dev/null 2>&1
-target="$prefix/drive_c/windows/twain_32/sane.ds"
+# Wine's manager loads sane.ds from the folder of its own width.
+target="$prefix/drive_c/windows/$2/sane.ds"
 mkdir -p "$(dirname "$target")"
 cmp -s "$build/bin/LX3TWS32.ds" "$target" || cp "$build/bin/LX3TWS32.ds" "$target" || exit 1
 

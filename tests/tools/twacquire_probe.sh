@@ -3,14 +3,15 @@
 # of its own (<build>/probe-prefix), and checks that twacquire heard the source's MSG_XFERREADY,
 # read the pending count, received both pictures by native transfer, ended each transfer, and
 # then heard MSG_CLOSEDSREQ, which the probe sends only once both transfers have ended.
-# Usage: twacquire_probe.sh <build dir>   (needs a display: run ctest under scripts/with-display.sh)
+# Usage: twacquire_probe.sh <build dir> <twain folder: twain_32 or twain_64>   (needs a display: run ctest under scripts/with-display.sh)
 set -uo pipefail
 build=$(cd "$1" && pwd)
 run="$build/wine-run"
 export WINEPREFIX="$build/probe-prefix"
 
 "$run" cmd /c exit >/dev/null 2>&1
-target="$WINEPREFIX/drive_c/windows/twain_32/sane.ds"
+# Wine's manager loads sane.ds from the folder of its own width.
+target="$WINEPREFIX/drive_c/windows/$2/sane.ds"
 mkdir -p "$(dirname "$target")"
 cmp -s "$build/tests/probe/probe.ds" "$target" || cp "$build/tests/probe/probe.ds" "$target" || exit 1
 

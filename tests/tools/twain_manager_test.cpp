@@ -41,7 +41,8 @@ bool sameFileContents(const char* a, const char* b)
     return same;
 }
 
-// Copies <build>\bin\LX3TWS32.ds (beside this test's folder) to C:\windows\twain_32\sane.ds.
+// Copies <build>\bin\LX3TWS32.ds (beside this test's folder) to C:\windows\twain_32\sane.ds,
+// or twain_64 in the 64-bit build: Wine's manager looks in the folder of its own width.
 // An identical copy is left alone: overwriting a library that another process has mapped would
 // pull it from under that process.
 ::testing::AssertionResult installSource()
@@ -56,7 +57,11 @@ bool sameFileContents(const char* a, const char* b)
 
     char target[MAX_PATH];
     GetWindowsDirectoryA(target, MAX_PATH);
+#ifdef _WIN64
+    lstrcatA(target, "\\twain_64");
+#else
     lstrcatA(target, "\\twain_32");
+#endif
     CreateDirectoryA(target, nullptr);
     lstrcatA(target, "\\sane.ds");
     if (GetFileAttributesA(built) == INVALID_FILE_ATTRIBUTES)

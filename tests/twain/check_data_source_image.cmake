@@ -1,13 +1,14 @@
-# Checks the built data source as a source manager sees it: a 32-bit PE DLL that exports
+# Checks the built data source as a source manager sees it: a PE DLL of the build's own
+# architecture (FORMAT: objdump's name for it, pei-i386 or pei-x86-64) that exports
 # DS_Entry and nothing else, undecorated, and imports only system libraries and the maker's
 # camera and image libraries (no MinGW runtime DLL, which managers cannot load).
-# cmake -DOBJDUMP=... -DDS=... -P check_data_source_image.cmake
+# cmake -DOBJDUMP=... -DFORMAT=... -DDS=... -P check_data_source_image.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DS} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DS}")
 endif()
-if(NOT dump MATCHES "file format pei-i386")
-  message(FATAL_ERROR "${DS} is not a 32-bit Intel PE image")
+if(NOT dump MATCHES "file format ${FORMAT}\n")
+  message(FATAL_ERROR "${DS} is not a ${FORMAT} image")
 endif()
 
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([ \t]+\\[[^\n]*\n)*" names "${dump}")

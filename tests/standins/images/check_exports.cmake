@@ -1,9 +1,13 @@
-# Checks that a stand-in DLL exports exactly the given ordinals and no names, as the maker's
-# originals that the data source imports by ordinal.
-# cmake -DOBJDUMP=... -DDLL=... -DORDINALS="1;7;18;21" -P check_exports.cmake
+# Checks that a stand-in DLL is of the build's architecture (FORMAT: pei-i386 or pei-x86-64)
+# and exports exactly the given ordinals and no names, as the maker's originals that the data
+# source imports by ordinal.
+# cmake -DOBJDUMP=... -DFORMAT=... -DDLL=... -DORDINALS="1;7;18;21" -P check_exports.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+if(NOT dump MATCHES "file format ${FORMAT}\n")
+  message(FATAL_ERROR "${DLL} is not a ${FORMAT} image")
 endif()
 string(REGEX MATCHALL "\\+base\\[ *[0-9]+\\]" entries "${dump}")
 set(found "")
