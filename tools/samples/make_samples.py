@@ -157,6 +157,17 @@ def many_scans_jpeg(cjpeg, folder):
     return dc[:-2] + eob_table + scans + b"\xff\xd9"
 
 
+def components_apart_jpeg(cjpeg, folder, image):
+    """A sequential (not progressive) JPEG with one scan per component, written by cjpeg."""
+    script = os.path.join(folder, "components_apart.tmp")
+    with open(script, "w") as f:
+        f.write("0;\n1;\n2;\n")
+    data = subprocess.run([cjpeg, "-quality", "90", "-scans", script], input=ppm_bytes(image),
+                          stdout=subprocess.PIPE, check=True).stdout
+    os.remove(script)
+    return data
+
+
 def ppm_bytes(image):
     return b"P6\n%d %d\n255\n" % image.size + image.tobytes()
 
@@ -223,6 +234,8 @@ def main():
                                            stdout=subprocess.PIPE, check=True).stdout,
         "no Exif, restart marker after every MCU row (cjpeg)")
     put("many_scans.jpg", many_scans_jpeg(cjpeg, folder), "no Exif, grey progressive 64 x 48 in 127 valid scans")
+    put("components_apart.jpg", components_apart_jpeg(cjpeg, folder, picture),
+        "no Exif, sequential, one scan per component (Y, Cb, Cr; cjpeg)")
     s6 = stored(picture, 6)
     put("progressive_o6.jpg", jpeg_bytes(s6, progressive=True, exif=exif_segment(orientation=6)),
         "Exif II, orientation 6, progressive, no thumbnail, stored 479 x 641")
