@@ -261,6 +261,7 @@ def main():
         "exif/cmyk_small.jpg": jpeg_bytes(small.convert("CMYK"), quality=70),
         "exif/restart_small.jpg": subprocess.run([cjpeg, "-quality", "70", "-restart", "1B"], input=ppm_bytes(small),
                                                  stdout=subprocess.PIPE, check=True).stdout,
+        "exif/components_apart_small.jpg": components_apart_jpeg(cjpeg, folder, small),
         "k4i/k4i_small_o6.k4i": k4i_bytes(small6, 6, (2835, 2835)),
         "k4i/k4i_17x9.k4i": k4i_bytes(upright_picture(17, 9)),
         "k4i/camera_data_small.k4cd": camera_data([(1, k4i_bytes(small, 1)), (3, b"REL")]),
