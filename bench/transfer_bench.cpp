@@ -160,18 +160,18 @@ int main(int argc, char** argv)
     long width = 0, height = 0;
     bareDecode();  // warm up: the heap, the code pages, the file cache of the camera folder
     for (int i = 0; i <= runs; ++i) {
-        TW_UINT32 handle = 0;
+        TW_HANDLE handle = nullptr;
         select();
         const double ms = milliseconds([&] {
             ok();
             if (call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle) != TWRC_XFERDONE) fail("native transfer failed");
         });
         if (i > 0) native.push_back(ms);  // the first run warms the source up
-        auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(reinterpret_cast<HGLOBAL>(handle)));
+        auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(handle));
         width = header->biWidth;
         height = header->biHeight;
-        GlobalUnlock(reinterpret_cast<HGLOBAL>(handle));
-        GlobalFree(reinterpret_cast<HGLOBAL>(handle));
+        GlobalUnlock(handle);
+        GlobalFree(handle);
         endTransfer();
         if (i > 0) decode.push_back(milliseconds(bareDecode));
     }

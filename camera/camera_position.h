@@ -4,12 +4,14 @@
 
 #include <cstdint>
 
+#include "vx3cm32.h"
+
 struct CameraPosition {
-    uint16_t currentPicture;  // 1-based number of the picture the camera is positioned on
-    uint32_t pictureCount;    // pictures on the medium in use; LX-3 cameras report 16 bits
-    uint32_t storageMedium;   // LX-2: 1 memory card, 0 internal memory
-    uint32_t cameraHandle;    // LX-3 link handle
-    bool     connected;
+    uint16_t     currentPicture;  // 1-based number of the picture the camera is positioned on
+    uint32_t     pictureCount;    // pictures on the medium in use; LX-3 cameras report 16 bits
+    uint32_t     storageMedium;   // LX-2: 1 memory card, 0 internal memory
+    CameraHandle cameraHandle;    // LX-3 link handle
+    bool         connected;
 };
 
 extern CameraPosition g_camera;

@@ -1,9 +1,15 @@
 // What the camera maker's five libraries share: result codes, the progress callback forms
 // and the progress hook record. Every export of those libraries and every progress
 // callback uses the stdcall convention; records are passed by pointer.
+//
+// The libraries exist for 32-bit and for 64-bit Windows with the same ordinals, argument orders,
+// records and result codes. In the 64-bit form every pointer and handle, in arguments and in
+// records, is 64 bits wide (records stay packed, so the fields after them move); every other
+// field keeps its width. Each record's assertions below give both layouts.
 #pragma once
 
 #include <windows.h>
+#include <cstddef>
 #include <cstdint>
 
 // 16-bit result codes; 0 is success, every other value a failure unless named here.
@@ -34,8 +40,13 @@ typedef int(WINAPI* ProgressCallback3)(int code, int value, DWORD userData);
 
 #pragma pack(push, 1)
 struct PROGRESS_HOOK {
-    ProgressCallback3 callback;
-    DWORD userData;  // always 1
+    ProgressCallback3 callback;  // pointer-sized
+    DWORD userData;              // always 1
 };
 #pragma pack(pop)
+#ifdef _WIN64
+static_assert(sizeof(PROGRESS_HOOK) == 12, "PROGRESS_HOOK is 12 bytes");
+static_assert(offsetof(PROGRESS_HOOK, userData) == 8, "PROGRESS_HOOK.userData at 8");
+#else
 static_assert(sizeof(PROGRESS_HOOK) == 8, "PROGRESS_HOOK is 8 bytes");
+#endif

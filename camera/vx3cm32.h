@@ -7,8 +7,9 @@
 #include <cstddef>
 #include "maker_common.h"
 
-// Opaque 32-bit value from camOpen, handed back to every later call.
-typedef uint32_t CameraHandle;
+// Opaque value from camOpen, handed back to every later call: 32 bits in the 32-bit library,
+// 64 in the 64-bit one.
+typedef UINT_PTR CameraHandle;
 
 // Line speed codes of camOpen: 0-5 are 2400-57600 bits per second, 7 is 115200; 6 is not used.
 enum : int32_t {
@@ -27,19 +28,27 @@ struct PICTURE_REQUEST {
     uint16_t pictureNumber;
     uint16_t unused;
     void*    scratch;   // 12 bytes of the caller's; the library may use them, nobody reads them
-    HGLOBAL  data;      // out
+    HGLOBAL  data;      // out (scratch and data are pointer-sized)
     uint32_t dataSize;  // out
 };
 #pragma pack(pop)
-static_assert(sizeof(void*) == 4 && sizeof(HGLOBAL) == 4, "the maker's records are laid out for 32-bit code");
-static_assert(sizeof(PICTURE_REQUEST) == 16, "PICTURE_REQUEST is 16 bytes");
 static_assert(offsetof(PICTURE_REQUEST, pictureNumber) == 0, "PICTURE_REQUEST.pictureNumber at 0");
 static_assert(offsetof(PICTURE_REQUEST, unused) == 2, "PICTURE_REQUEST.unused at 2");
 static_assert(offsetof(PICTURE_REQUEST, scratch) == 4, "PICTURE_REQUEST.scratch at 4");
+static_assert(offsetof(PROGRESS_HOOK, callback) == 0, "PROGRESS_HOOK.callback at 0");
+#ifdef _WIN64
+static_assert(sizeof(void*) == 8 && sizeof(HGLOBAL) == 8 && sizeof(CameraHandle) == 8,
+              "the 64-bit library's pointers and handles are 64 bits");
+static_assert(sizeof(PICTURE_REQUEST) == 24, "PICTURE_REQUEST is 24 bytes");
+static_assert(offsetof(PICTURE_REQUEST, data) == 12, "PICTURE_REQUEST.data at 12");
+static_assert(offsetof(PICTURE_REQUEST, dataSize) == 20, "PICTURE_REQUEST.dataSize at 20");
+#else
+static_assert(sizeof(void*) == 4 && sizeof(HGLOBAL) == 4, "the maker's records are laid out for 32-bit code");
+static_assert(sizeof(PICTURE_REQUEST) == 16, "PICTURE_REQUEST is 16 bytes");
 static_assert(offsetof(PICTURE_REQUEST, data) == 8, "PICTURE_REQUEST.data at 8");
 static_assert(offsetof(PICTURE_REQUEST, dataSize) == 12, "PICTURE_REQUEST.dataSize at 12");
-static_assert(offsetof(PROGRESS_HOOK, callback) == 0, "PROGRESS_HOOK.callback at 0");
 static_assert(offsetof(PROGRESS_HOOK, userData) == 4, "PROGRESS_HOOK.userData at 4");
+#endif
 
 extern "C" {
 

@@ -22,8 +22,8 @@ struct K4I_OPTIONS {
 // Out record; the caller zero-fills it before each call.
 struct K4I_RESULT {
     DWORD reserved;   // not used by the callers
-    HGLOBAL bitmap;   // packed 24-bit bottom-up DIB, rows padded to 4 bytes
-    HGLOBAL extra;    // side block (the file's 48-byte K4I header); free it at once
+    HGLOBAL bitmap;   // packed 24-bit bottom-up DIB, rows padded to 4 bytes (pointer-sized)
+    HGLOBAL extra;    // side block (the file's 48-byte K4I header); free it at once (pointer-sized)
     BYTE unused[22];
 };
 #pragma pack(pop)
@@ -34,11 +34,17 @@ static_assert(offsetof(K4I_OPTIONS, option4) == 4, "K4I_OPTIONS layout");
 static_assert(offsetof(K4I_OPTIONS, option8) == 8, "K4I_OPTIONS layout");
 static_assert(offsetof(K4I_OPTIONS, option9) == 9, "K4I_OPTIONS layout");
 static_assert(offsetof(K4I_OPTIONS, option10) == 10, "K4I_OPTIONS layout");
-static_assert(sizeof(K4I_RESULT) == 34, "K4I_RESULT is 34 bytes");
 static_assert(offsetof(K4I_RESULT, reserved) == 0, "K4I_RESULT layout");
 static_assert(offsetof(K4I_RESULT, bitmap) == 4, "K4I_RESULT layout");
+#ifdef _WIN64
+static_assert(sizeof(K4I_RESULT) == 42, "K4I_RESULT is 42 bytes");
+static_assert(offsetof(K4I_RESULT, extra) == 12, "K4I_RESULT layout");
+static_assert(offsetof(K4I_RESULT, unused) == 20, "K4I_RESULT layout");
+#else
+static_assert(sizeof(K4I_RESULT) == 34, "K4I_RESULT is 34 bytes");
 static_assert(offsetof(K4I_RESULT, extra) == 8, "K4I_RESULT layout");
 static_assert(offsetof(K4I_RESULT, unused) == 12, "K4I_RESULT layout");
+#endif
 
 // Result codes besides 0, DEC_ERR_NOMEMORY (16) and DEC_ERR_CANCELLED (17).
 enum : uint16_t {

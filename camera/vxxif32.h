@@ -19,8 +19,8 @@ struct EXIF_OPTIONS {
 
 // Out record; the caller zero-fills it before each call.
 struct EXIF_RESULT {
-    HGLOBAL bitmap;  // packed 24-bit bottom-up DIB, rows padded to 4 bytes
-    HGLOBAL extra;   // an EXIF_INFO block; free it at once
+    HGLOBAL bitmap;  // packed 24-bit bottom-up DIB, rows padded to 4 bytes (pointer-sized)
+    HGLOBAL extra;   // an EXIF_INFO block; free it at once (pointer-sized)
     BYTE unused[264];
 };
 
@@ -38,10 +38,16 @@ enum : WORD { EXIF_INFO_HAS_EXIF = 1, EXIF_INFO_HAS_THUMBNAIL = 2 };
 
 static_assert(sizeof(EXIF_OPTIONS) == 3, "EXIF_OPTIONS is 3 bytes");
 static_assert(offsetof(EXIF_OPTIONS, wholePicture) == 2, "EXIF_OPTIONS layout");
-static_assert(sizeof(EXIF_RESULT) == 272, "EXIF_RESULT is 272 bytes");
 static_assert(offsetof(EXIF_RESULT, bitmap) == 0, "EXIF_RESULT layout");
+#ifdef _WIN64
+static_assert(sizeof(EXIF_RESULT) == 280, "EXIF_RESULT is 280 bytes");
+static_assert(offsetof(EXIF_RESULT, extra) == 8, "EXIF_RESULT layout");
+static_assert(offsetof(EXIF_RESULT, unused) == 16, "EXIF_RESULT layout");
+#else
+static_assert(sizeof(EXIF_RESULT) == 272, "EXIF_RESULT is 272 bytes");
 static_assert(offsetof(EXIF_RESULT, extra) == 4, "EXIF_RESULT layout");
 static_assert(offsetof(EXIF_RESULT, unused) == 8, "EXIF_RESULT layout");
+#endif
 static_assert(sizeof(EXIF_INFO) == 16, "EXIF_INFO is 16 bytes");
 static_assert(offsetof(EXIF_INFO, orientation) == 8 && offsetof(EXIF_INFO, exifBytes) == 12, "EXIF_INFO layout");
 

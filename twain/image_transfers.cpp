@@ -166,8 +166,10 @@ ReturnCode nativeTransferOperation(const DispatchRecord& call)
     if (g_source.state != STATE_XFER_READY) return failWithReport(NATIVE_FAILURE, ConditionCode::SeqError);
     if (call.message != MSG_GET) return failWithReport(NATIVE_FAILURE, ConditionCode::BadProtocol);
 
-    auto* handle = static_cast<TW_UINT32*>(call.data);
-    *handle = 0;
+    // The application's handle variable: 32 bits on 32-bit Windows (a TW_UINT32 in the 1.x
+    // headers), pointer-sized on 64-bit Windows. TW_HANDLE is that width on both.
+    auto* handle = static_cast<TW_HANDLE*>(call.data);
+    *handle = nullptr;
     HGLOBAL bitmap = nullptr;
     const uint16_t code = acquireNext(&bitmap);
     if (code != 0) return acquisitionFailed(code, Mechanism::Native);
@@ -177,7 +179,7 @@ ReturnCode nativeTransferOperation(const DispatchRecord& call)
         return ReturnCode::Cancel;
     }
     // From here the bitmap is the application's; the source keeps no reference to it.
-    *handle = reinterpret_cast<TW_UINT32>(bitmap);
+    *handle = bitmap;
     g_source.state = STATE_XFER_READY;
     return ReturnCode::XferDone;
 }

@@ -1,9 +1,11 @@
-// TWAIN 1.x declarations as the protocol lays them out on 32-bit Windows: every structure
-// is packed on 2-byte boundaries, handles and pointers are 32 bits. Only what this source,
-// its tests and its client tool use is declared here.
+// TWAIN 1.x declarations as the protocol lays them out on Windows: every structure is packed
+// on 2-byte boundaries; handles and pointers (TW_HANDLE, TW_MEMREF) are 32 bits on 32-bit
+// Windows and 64 bits on 64-bit Windows, every other field keeps its width (TW_UINT32 is 32
+// bits on both). Only what this source, its tests and its client tool use is declared here.
 #pragma once
 
 #include <windows.h>
+#include <cstddef>
 #include <cstdint>
 
 typedef uint8_t  TW_UINT8;
@@ -156,16 +158,25 @@ static_assert(sizeof(TW_ONEVALUE) == 6, "TW_ONEVALUE");
 static_assert(sizeof(TW_RANGE) == 22, "TW_RANGE");
 static_assert(sizeof(TW_ENUMERATION) == 16 && offsetof(TW_ENUMERATION, ItemList) == 14, "TW_ENUMERATION");
 static_assert(sizeof(TW_ARRAY) == 8 && offsetof(TW_ARRAY, ItemList) == 6, "TW_ARRAY");
-static_assert(sizeof(TW_CAPABILITY) == 8, "TW_CAPABILITY");
-static_assert(sizeof(TW_USERINTERFACE) == 8, "TW_USERINTERFACE");
 static_assert(sizeof(TW_STATUS) == 4, "TW_STATUS");
 static_assert(sizeof(TW_PENDINGXFERS) == 6, "TW_PENDINGXFERS");
 static_assert(sizeof(TW_SETUPMEMXFER) == 12, "TW_SETUPMEMXFER");
-static_assert(sizeof(TW_EVENT) == 6, "TW_EVENT");
 static_assert(sizeof(TW_IMAGELAYOUT) == 28, "TW_IMAGELAYOUT");
 static_assert(sizeof(TW_IMAGEINFO) == 42, "TW_IMAGEINFO");
+// The structures that hold a handle or a pointer, which 64-bit Windows widens to 64 bits.
+#ifdef _WIN64
+static_assert(sizeof(TW_CAPABILITY) == 12 && offsetof(TW_CAPABILITY, hContainer) == 4, "TW_CAPABILITY");
+static_assert(sizeof(TW_USERINTERFACE) == 12 && offsetof(TW_USERINTERFACE, hParent) == 4, "TW_USERINTERFACE");
+static_assert(sizeof(TW_EVENT) == 10 && offsetof(TW_EVENT, TWMessage) == 8, "TW_EVENT");
+static_assert(sizeof(TW_MEMORY) == 16 && offsetof(TW_MEMORY, TheMem) == 8, "TW_MEMORY");
+static_assert(sizeof(TW_IMAGEMEMXFER) == 42 && offsetof(TW_IMAGEMEMXFER, Memory) == 26, "TW_IMAGEMEMXFER");
+#else
+static_assert(sizeof(TW_CAPABILITY) == 8, "TW_CAPABILITY");
+static_assert(sizeof(TW_USERINTERFACE) == 8, "TW_USERINTERFACE");
+static_assert(sizeof(TW_EVENT) == 6, "TW_EVENT");
 static_assert(sizeof(TW_MEMORY) == 12, "TW_MEMORY");
 static_assert(sizeof(TW_IMAGEMEMXFER) == 38, "TW_IMAGEMEMXFER");
+#endif
 
 // The container sizes that this source writes: header bytes before the item list.
 constexpr TW_UINT32 TW_ENUMERATION_HEADER = 14;

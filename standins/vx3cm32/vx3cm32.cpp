@@ -51,6 +51,11 @@ uint16_t WINAPI vx3_camOpen(CameraHandle* handle, int32_t* port, int32_t* speedC
         // Distinct per port and per connection, so a stale handle from an earlier one is refused.
         static uint16_t connections = 0;
         g_handle = 0x4C330000u | (static_cast<uint32_t>(++connections & 0xFF) << 8) | static_cast<uint32_t>(*port & 0xFF);
+#ifdef _WIN64
+        // The 64-bit library's handles use their upper half, so a caller that keeps only 32
+        // bits of one is refused as holding a stale handle.
+        g_handle |= static_cast<CameraHandle>(0x4C33) << 40;
+#endif
         *handle = g_handle;
         if (ignoredA) *ignoredA = 0;
         if (ignoredB) *ignoredB = 0;

@@ -194,7 +194,7 @@ protected:
         SetUp();
     }
 
-    TW_UINT16 native(TW_UINT32* handle)
+    TW_UINT16 native(TW_HANDLE* handle)
     {
         return session.call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, handle);
     }
@@ -239,10 +239,10 @@ protected:
 
     Picture nativePicture()
     {
-        TW_UINT32 handle = 0;
+        TW_HANDLE handle = nullptr;
         EXPECT_EQ(TWRC_XFERDONE, native(&handle));
-        Picture picture = pictureOfDib(reinterpret_cast<HGLOBAL>(handle));
-        EXPECT_EQ(nullptr, GlobalFree(reinterpret_cast<HGLOBAL>(handle))) << "the application owns the bitmap";
+        Picture picture = pictureOfDib(handle);
+        EXPECT_EQ(nullptr, GlobalFree(handle)) << "the application owns the bitmap";
         return picture;
     }
 
@@ -286,9 +286,9 @@ TEST_F(Transfers, LxOneAndTwoPicturesArriveWholeInListOrderByBothMechanisms)
             EXPECT_EQ(formulaPicture(17, 9).rgb, second.rgb);
             EXPECT_EQ(0, endTransfer());
             if (mechanism == TWSX_NATIVE) {
-                TW_UINT32 handle = 0xDEAD;
+                TW_HANDLE handle = reinterpret_cast<TW_HANDLE>(0xDEAD);
                 EXPECT_EQ(TWRC_CANCEL, native(&handle));
-                EXPECT_EQ(0u, handle);
+                EXPECT_EQ(nullptr, handle);
                 EXPECT_EQ(STATE_XFER_READY, g_source.state);
             } else {
                 EXPECT_EQ(STATE_ENABLED, g_source.state) << "the last strip found no further picture";
@@ -451,9 +451,9 @@ TEST_F(Transfers, CancelInTheProgressDialogEndsTheTransfersQuietly)
             block.Memory = {TWMF_APPOWNS | TWMF_POINTER, static_cast<TW_UINT32>(buffer.size()), buffer.data()};
             EXPECT_EQ(c.expected, strip(&block));
         } else {
-            TW_UINT32 handle = 0;
+            TW_HANDLE handle = nullptr;
             EXPECT_EQ(c.expected, native(&handle));
-            EXPECT_EQ(0u, handle);
+            EXPECT_EQ(nullptr, handle);
         }
         EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
         EXPECT_TRUE(errorBoxes().empty()) << errorBoxes().at(0);
@@ -475,7 +475,7 @@ TEST_F(Transfers, CameraFailuresFallBackAndSkippedPicturesArePassedOver)
     selectAndOk({1, 2, 3, 4});
     EXPECT_EQ(formulaPicture(1, 1).rgb, nativePicture().rgb);
     EXPECT_EQ(3, endTransfer());
-    TW_UINT32 handle = 0;
+    TW_HANDLE handle = nullptr;
     EXPECT_EQ(TWRC_CANCEL, native(&handle));
     EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
     EXPECT_EQ(std::vector<std::string>{"Communication failure.\nPlease reset the camera.(ff20)"}, errorBoxes());
@@ -513,7 +513,7 @@ TEST_F(Transfers, SelectedFilesOfTheAnnouncedKindArriveInListOrder)
     endTransfer();
     EXPECT_EQ(formulaPicture(641, 479).rgb, nativePicture().rgb) << "orientation 8 turned upright";
     endTransfer();
-    TW_UINT32 handle = 0;
+    TW_HANDLE handle = nullptr;
     EXPECT_EQ(TWRC_CANCEL, native(&handle)) << "the selected Exif file is not of the announced kind";
     EXPECT_TRUE(errorBoxes().empty());
 
@@ -554,7 +554,7 @@ TEST_F(Transfers, UndecodableCameraDataIsACameraFailure)
 {
     connect(3, TWSX_NATIVE, {"odd_17x9.jpg"}, "", {"not a JPEG at all"});
     selectAndOk({2, 1});
-    TW_UINT32 handle = 0;
+    TW_HANDLE handle = nullptr;
     EXPECT_EQ(TWRC_CANCEL, native(&handle));
     EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
     EXPECT_EQ(std::vector<std::string>{"Communication failure.\nPlease reset the camera.(3)"}, errorBoxes());

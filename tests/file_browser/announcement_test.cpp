@@ -78,9 +78,9 @@ protected:
     // end of the transfer. CLR_INVALID when no picture came.
     COLORREF transferColour()
     {
-        TW_UINT32 handle = 0;
+        TW_HANDLE handle = nullptr;
         if (call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle) != TWRC_XFERDONE) return CLR_INVALID;
-        HGLOBAL bitmap = reinterpret_cast<HGLOBAL>(handle);
+        HGLOBAL bitmap = handle;
         const COLORREF colour = centreColour(bitmap);
         GlobalFree(bitmap);
         TW_PENDINGXFERS pending = {};

@@ -1,6 +1,7 @@
-// The recording stand-in for the TWAIN source manager: a DLL named TWAIN_32.DLL that the tests
-// place in their own folder, so that a data source which loads "TWAIN_32.DLL" by name reaches it
-// instead of the system's manager. It answers every DSM_Entry call with a result the test chose
+// The recording stand-in for the TWAIN source manager: a DLL named TWAIN_32.DLL (the 1.x
+// manager's name) that the tests place in their own folder, so that a data source which loads
+// "TWAIN_32.DLL" by name reaches it instead of the system's manager; a twin named TWAINDSM.DLL
+// (the 2.x manager's name) sits beside it. It answers every DSM_Entry call with a result the test chose
 // and keeps a copy of the call, so a test can see exactly what the source sent.
 //
 // Tests load it themselves (LoadLibrary) before they let the source notify: that keeps the records
@@ -52,25 +53,26 @@ struct FakeDsm {
     FakeDsmSetResultProc setResult = nullptr;
 };
 
-// Full path of TWAIN_32.DLL beside the running executable.
-inline bool fakeDsmPath(char* path, DWORD size)
+// Full path of the stand-in `name` beside the running executable.
+inline bool fakeDsmPath(char* path, DWORD size, const char* name)
 {
     const DWORD length = GetModuleFileNameA(nullptr, path, size);
     if (length == 0 || length >= size)
         return false;
     char* slash = strrchr(path, '\\');
-    if (!slash || static_cast<DWORD>(slash - path) + sizeof "\\TWAIN_32.DLL" > size)
+    if (!slash || static_cast<DWORD>(slash - path) + 2 + strlen(name) > size)
         return false;
-    strcpy(slash, "\\TWAIN_32.DLL");
+    slash[1] = '\0';
+    strcat(slash, name);
     return true;
 }
 
 // Loads the stand-in and resolves its record functions; false when any of them is missing.
-inline bool fakeDsmOpen(FakeDsm* dsm)
+inline bool fakeDsmOpen(FakeDsm* dsm, const char* name = "TWAIN_32.DLL")
 {
     char path[MAX_PATH];
     *dsm = FakeDsm{};
-    if (!fakeDsmPath(path, sizeof path))
+    if (!fakeDsmPath(path, sizeof path, name))
         return false;
     dsm->library = LoadLibraryA(path);
     if (!dsm->library)

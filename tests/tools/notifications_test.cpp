@@ -116,26 +116,61 @@ int wakeUpsFor(HWND window)
 }
 
 // An application that waits in GetMessage hears of a notification only when something turns its
-// loop: after each one, its window from MSG_ENABLEDS (or, without one, its thread) gets a WM_NULL.
+// loop: after each one, its window from MSG_ENABLEDS gets a WM_NULL, or its thread when it gave no
+// window or one of another thread (a console application hands over the desktop window).
 TEST_F(NotificationTest, EachNotificationWakesTheApplicationsMessageLoop)
 {
     HWND appWindow = CreateWindowA("STATIC", "app", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr, nullptr,
                                    nullptr);
     ASSERT_NE(nullptr, appWindow);
-    for (HWND parent : {appWindow, HWND(nullptr)}) {
-        SCOPED_TRACE(parent ? "application window" : "no window");
-        TW_USERINTERFACE ui{TRUE, FALSE, parent};
+    const struct {
+        const char* name;
+        HWND        parent;
+        HWND        woken;  // null: the thread
+    } kParents[] = {
+        {"application window", appWindow, appWindow},
+        {"no window", nullptr, nullptr},
+        {"desktop window", GetDesktopWindow(), nullptr},
+    };
+    for (const auto& p : kParents) {
+        SCOPED_TRACE(p.name);
+        TW_USERINTERFACE ui{TRUE, FALSE, p.parent};
         ASSERT_EQ(TWRC_SUCCESS, DS_Entry(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui));
-        wakeUpsFor(parent);
+        wakeUpsFor(p.woken);
         for (const Notification& n : kNotifications) {
             SCOPED_TRACE(n.name);
             n.send();
-            EXPECT_EQ(1, wakeUpsFor(parent));
+            EXPECT_EQ(1, wakeUpsFor(p.woken));
         }
         ASSERT_EQ(TWRC_SUCCESS, DS_Entry(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
     }
-    EXPECT_EQ(4u, dsm.callCount());
+    EXPECT_EQ(6u, dsm.callCount());
     DestroyWindow(appWindow);
+}
+
+// A notification goes to the manager that loaded the source: the 2.x manager TWAINDSM.DLL where the
+// process has it (alone or beside a 1.x TWAIN_32.DLL), and nothing else is loaded for it.
+TEST_F(NotificationTest, TheManagerInTheProcessHearsTheNotificationTheTwoXManagerFirst)
+{
+    FakeDsm twoX;
+    ASSERT_TRUE(fakeDsmOpen(&twoX, "TWAINDSM.DLL")) << "TWAINDSM.DLL stand-in missing beside the test";
+    twoX.clear();
+    notifyTransferReady();
+    EXPECT_EQ(1u, twoX.callCount());
+    EXPECT_EQ(0u, dsm.callCount()) << "both managers are loaded: the 2.x one is the source's";
+
+    fakeDsmRelease(&dsm);
+    const long attachesBefore = managerAttachCount();
+    notifyCloseRequest();
+    ASSERT_EQ(2u, twoX.callCount());
+    FakeDsmCall call{};
+    ASSERT_TRUE(twoX.getCall(1, &call));
+    EXPECT_EQ(MSG_CLOSEDSREQ, call.msg);
+    EXPECT_EQ(kSourceIdFromManager, call.origin.Id);
+    EXPECT_EQ(attachesBefore, managerAttachCount()) << "a manager library was loaded besides the one in the process";
+
+    fakeDsmRelease(&twoX);
+    EXPECT_EQ(nullptr, GetModuleHandleA("TWAINDSM.DLL")) << "the source kept a reference";
 }
 
 // The source holds the manager's library only for the moment of each notification: once the test

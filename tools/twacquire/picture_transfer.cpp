@@ -127,7 +127,7 @@ public:
     // False when the transfers have to stop.
     bool nativePicture(int number)
     {
-        TW_UINT32 handle = 0;
+        TW_HANDLE handle = nullptr;
         const LARGE_INTEGER start = now();
         const TW_UINT16 rc = call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
         const double elapsed = seconds(start, now());
@@ -141,7 +141,7 @@ public:
             return false;
         }
         // The bitmap is ours now: read it, save it, free it.
-        HGLOBAL bitmap = reinterpret_cast<HGLOBAL>(handle);
+        HGLOBAL bitmap = handle;
         const BYTE* dib = static_cast<const BYTE*>(GlobalLock(bitmap));
         const size_t size = dib ? GlobalSize(bitmap) : 0;
         BITMAPINFOHEADER header{};

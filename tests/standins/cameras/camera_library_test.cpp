@@ -157,9 +157,15 @@ std::map<uint32_t, std::string> cameraDataParts(const std::string& data) {
 
 }  // namespace
 
-// The import address table entries that the loader filled from the import libraries.
-extern "C" FARPROC g_importedGetCurrent __asm__("__imp__vx3_camGetCurrent@8");
-extern "C" FARPROC g_importedOpenLx2 __asm__("__imp__vx2_camOpen@8");
+// The import address table entries that the loader filled from the import libraries. 32-bit
+// Windows decorates a stdcall name with an underscore and its argument bytes; 64-bit decorates nothing.
+#ifdef _WIN64
+#define IMPORT_ENTRY(name, argumentBytes) "__imp_" #name
+#else
+#define IMPORT_ENTRY(name, argumentBytes) "__imp__" #name "@" #argumentBytes
+#endif
+extern "C" FARPROC g_importedGetCurrent __asm__(IMPORT_ENTRY(vx3_camGetCurrent, 8));
+extern "C" FARPROC g_importedOpenLx2 __asm__(IMPORT_ENTRY(vx2_camOpen, 8));
 
 namespace {
 
@@ -167,7 +173,13 @@ std::set<unsigned> exportedOrdinals(HMODULE module, DWORD* namedExports) {
     std::set<unsigned> ordinals;
     const BYTE* base = reinterpret_cast<const BYTE*>(module);
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    // The headers of this build's own architecture, which the library loaded here must have.
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+#ifdef _WIN64
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+#else
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+#endif
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     if (directory.VirtualAddress == 0) return ordinals;
     auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);

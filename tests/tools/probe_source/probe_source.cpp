@@ -183,7 +183,7 @@ TW_UINT16 control(TW_IDENTITY* origin, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF d
 }
 
 // Picture n of the probe: 3 x 2 pixels, 24 bits, rows padded to 4 bytes; every byte is n.
-TW_UINT16 nativeTransfer(TW_UINT16 msg, TW_UINT32* handle)
+TW_UINT16 nativeTransfer(TW_UINT16 msg, TW_HANDLE* handle)
 {
     if (msg != MSG_GET || g_pending == 0)
         return fail(TWCC_SEQERROR);
@@ -200,7 +200,7 @@ TW_UINT16 nativeTransfer(TW_UINT16 msg, TW_UINT32* handle)
     header->biSizeImage = 2 * rowBytes;
     std::memset(header + 1, kAnnouncedPictures - g_pending + 1, 2 * rowBytes);
     GlobalUnlock(block);
-    *handle = reinterpret_cast<TW_UINT32>(block);
+    *handle = block;
     return TWRC_XFERDONE;
 }
 
@@ -211,7 +211,7 @@ extern "C" TW_UINT16 WINAPI DS_Entry(TW_IDENTITY* origin, TW_UINT32 dg, TW_UINT1
     if (msg == MSG_PROCESSEVENT)
         return TWRC_NOTDSEVENT;
     if (dg == DG_IMAGE && dat == DAT_IMAGENATIVEXFER)
-        return nativeTransfer(msg, static_cast<TW_UINT32*>(data));
+        return nativeTransfer(msg, static_cast<TW_HANDLE*>(data));
     if (dg != DG_CONTROL)
         return fail(TWCC_BADPROTOCOL);
     return control(origin, dat, msg, data);
