@@ -63,7 +63,11 @@ ExternalProject_Add(libjpeg_turbo_build
             <SOURCE_DIR>/jerror.h <INSTALL_DIR>/include/
   BUILD_BYPRODUCTS ${library}
   LOG_DOWNLOAD ON LOG_PATCH ON LOG_CONFIGURE ON LOG_BUILD ON LOG_OUTPUT_ON_FAILURE ON)
-ExternalProject_Add_StepDependencies(libjpeg_turbo_build download ${LIBJPEG_TURBO_PATCHES})
+# The list of patches too: a patch taken off the list must leave the copy as well.
+set(patch_list ${prefix}/patches.txt)
+list(JOIN LIBJPEG_TURBO_PATCHES "\n" patch_lines)
+file(CONFIGURE OUTPUT ${patch_list} CONTENT "${patch_lines}\n")  # rewritten only when it changes
+ExternalProject_Add_StepDependencies(libjpeg_turbo_build download ${patch_list} ${LIBJPEG_TURBO_PATCHES})
 
 file(MAKE_DIRECTORY ${prefix}/include ${prefix}/lib)
 add_library(jpeg_turbo STATIC IMPORTED GLOBAL)
