@@ -20,3 +20,16 @@ can_run_32bit() {
   fi
   return 0
 }
+
+# Sets windows_build to the Windows build to run: $1 when given, else the 32-bit build (build)
+# where it can run, else the 64-bit one (build/win64); windows_width tells which width that is.
+pick_windows_build() {
+  if [ -n "${1:-}" ]; then
+    windows_build=$1
+  elif can_run_32bit; then
+    windows_build=build
+  else
+    windows_build=build/win64
+  fi
+  if grep -qs '^export WINEARCH=win64' "$windows_build/wine-run"; then windows_width=64-bit; else windows_width=32-bit; fi
+}
