@@ -3,10 +3,14 @@
 # <build>/bench-data/browser), runs bench/browser_bench.cpp under Wine on it and prints its figures
 # with the two targets: entering the folder to the first painted grid at most 1.5 x the baseline
 # (enumerating the folder and reading each file's first 64 KiB), and a page of scrolling painted in
-# under 50 ms. Usage: bash bench/run-browser-bench.sh   (BENCH_BUILD_DIR, BENCH_PICTURES to override)
+# under 50 ms. Runs the 32-bit build where this machine runs 32-bit programs, else the 64-bit one.
+# Usage: bash bench/run-browser-bench.sh   (BENCH_BUILD_DIR, BENCH_PICTURES to override)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BENCH_BUILD_DIR:-build}
+source scripts/windows-builds.sh
+pick_windows_build "${BENCH_BUILD_DIR:-}"
+build=$windows_build
+echo "== $windows_width build ($build)"
 count=${BENCH_PICTURES:-2000}
 data=$build/bench-data/browser
 

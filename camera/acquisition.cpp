@@ -30,7 +30,10 @@ constexpr uint16_t ACQUIRE_ERR_UNKNOWN = 0xFFFF;
 // The temporary path as the system reports it, ending in a backslash; empty when there is none.
 std::string temporaryPath()
 {
-    const DWORD length = GetTempPathA(1, nullptr);  // counts the terminating null
+    // Asked with a one-character buffer (Windows documents no null one); a path that does not
+    // fit comes back as the size it needs, terminating null included.
+    char probe[1];
+    const DWORD length = GetTempPathA(sizeof probe, probe);
     if (length == 0) return std::string();
     std::string path(length, '\0');
     const DWORD written = GetTempPathA(length, &path[0]);

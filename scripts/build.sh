@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Configures and builds the Windows build (build/) and the native build (build/native/).
+# Configures and builds the 32-bit Windows build (build/), the 64-bit Windows build
+# (build/win64/) and the native build (build/native/). SKIP_NATIVE=1 leaves the native one out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake >/dev/null
-fi
-cmake --build build
+windows_build() { # <folder> <toolchain file>
+  if [ ! -f "$1/build.ninja" ]; then
+    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$2" >/dev/null
+  fi
+  cmake --build "$1"
+}
+windows_build build cmake/mingw-w64-i686.cmake
+windows_build build/win64 cmake/mingw-w64-x86_64.cmake
 
 if [ "${SKIP_NATIVE:-0}" != 1 ]; then
   if [ ! -f build/native/build.ninja ]; then

@@ -13,12 +13,17 @@
 # <build>/demo: the pictures, the logs, the window captures and contact-sheet.png.
 # Says in plain words what happened; exits non-zero when anything failed.
 #
-#   bash scripts/demo.sh                    build into build/ and run
+# It runs the 32-bit build (build/), the source as it ships for 32-bit applications, where this
+# machine runs 32-bit programs, and the 64-bit build (build/win64/) otherwise or with SKIP_32BIT=1
+# (scripts/windows-builds.sh), and says which.
+#
+#   bash scripts/demo.sh                    build both Windows builds and run
 #   DEMO_BUILD=build-x bash scripts/demo.sh use an existing Windows build, skip bootstrap and build
 #   bash scripts/demo.sh --hold 10000       other twacquire options replace the default ones
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/windows-builds.sh
 
 say() { echo "demo: $*"; }
 fail() { say "$*"; say "FAILED."; exit 1; }
@@ -27,15 +32,27 @@ if [ -n "${DEMO_BUILD:-}" ]; then
   build=$(cd "$DEMO_BUILD" 2>/dev/null && pwd) || fail "no build directory $DEMO_BUILD"
   say "using the existing build in $build"
 else
-  build=$root/build
   say "installing what is missing (scripts/bootstrap.sh)"
   bash scripts/bootstrap.sh || fail "could not install the packages the build needs"
-  say "building the Windows build in build/ (scripts/build.sh); the log is build/demo-build.log"
+  say "building the Windows builds in build/ and build/win64/ (scripts/build.sh); the log is build/demo-build.log"
   mkdir -p build
   if ! SKIP_NATIVE=1 bash scripts/build.sh >build/demo-build.log 2>&1; then
     tail -n 30 build/demo-build.log
     fail "the build failed (see build/demo-build.log)"
   fi
+  if can_run_32bit; then
+    build=$root/build
+    say "running the 32-bit build (build/), the source for 32-bit applications"
+  else
+    build=$root/build/win64
+    say "running the 64-bit build (build/win64/), the source for 64-bit applications: $why32bitCannotRun"
+  fi
+fi
+# Wine's manager looks for sources in the folder of its own width.
+if grep -q '^export WINEARCH=win64' "$build/wine-run"; then
+  twain_dir=twain_64 wineserver=/usr/lib/wine/wineserver64
+else
+  twain_dir=twain_32 wineserver=wineserver
 fi
 
 source_ds=$build/bin/LX3TWS32.ds
@@ -52,18 +69,19 @@ fi
 "$build/wine-run" cmd /c exit >/dev/null 2>&1 || fail "Wine does not start"
 # Wine's desktop process belongs to the display it started on: let this one end before the
 # windows go to the display chosen below.
-wineserver -w
+WINEPREFIX=$WINEPREFIX "$wineserver" -w
 
-# Wine's TWAIN_32.DLL only looks for C:\windows\twain_32\sane.ds and gphoto2.ds, so the source
-# goes in as sane.ds; the libraries it imports go to C:\windows, where Windows finds them.
+# Wine's TWAIN_32.DLL only looks for C:\windows\twain_32\sane.ds and gphoto2.ds (twain_64 in
+# 64-bit Wine), so the source goes in as sane.ds; the libraries it imports go to C:\windows,
+# where Windows finds them.
 windir=$WINEPREFIX/drive_c/windows
-mkdir -p "$windir/twain_32"
-cp "$source_ds" "$windir/twain_32/sane.ds" || fail "could not install the source"
+mkdir -p "$windir/$twain_dir"
+cp "$source_ds" "$windir/$twain_dir/sane.ds" || fail "could not install the source"
 # The maker's five libraries that the source imports by ordinal.
 for library in VX1CM32 VX2CM32 VX3CM32 VXK4X32 VXXIF32; do
   cp "$build/bin/$library.dll" "$windir/" || fail "could not install $library.dll"
 done
-say "installed LX3TWS32.ds as C:\\windows\\twain_32\\sane.ds and the maker's five libraries in C:\\windows"
+say "installed LX3TWS32.ds as C:\\windows\\$twain_dir\\sane.ds and the maker's five libraries in C:\\windows"
 
 demo=$build/demo
 rm -rf "$demo" && mkdir -p "$demo/screens"

@@ -72,10 +72,11 @@ bool isLaterMessage(const DispatchRecord& call)
     return false;
 }
 
-// Every supported operation reads or writes its data, except closing the source.
+// Every supported operation reads or writes its data, except closing the source and the
+// native transfer, which answers a missing handle variable with TWRC_CANCEL itself.
 bool needsData(const TableEntry& entry, TW_UINT16 message)
 {
-    if (entry.handler == unsupportedOperation) return false;
+    if (entry.handler == unsupportedOperation || entry.dataType == DAT_IMAGENATIVEXFER) return false;
     return !(entry.dataType == DAT_IDENTITY && message == MSG_CLOSEDS);
 }
 

@@ -169,7 +169,11 @@ ReturnCode nativeTransferOperation(const DispatchRecord& call)
     // The application's handle variable: 32 bits on 32-bit Windows (a TW_UINT32 in the 1.x
     // headers), pointer-sized on 64-bit Windows. TW_HANDLE is that width on both.
     auto* handle = static_cast<TW_HANDLE*>(call.data);
+    if (!handle) return ReturnCode::Cancel;
     *handle = nullptr;
+    // Only announced pictures are delivered: once the pending count is spent, pictures the user
+    // selected since the announcement stay selected for the next OK, which announces them.
+    if (g_source.pendingCount <= 0) return ReturnCode::Cancel;
     HGLOBAL bitmap = nullptr;
     const uint16_t code = acquireNext(&bitmap);
     if (code != 0) return acquisitionFailed(code, Mechanism::Native);
@@ -201,6 +205,12 @@ ReturnCode memoryTransferOperation(const DispatchRecord& call)
         g_source.bytesRemaining = pictureWidth() * pictureHeight() * 3;
         result = ReturnCode::XferDone;
 
+        // The picture just finished was the last one announced (MSG_ENDXFER has not counted it
+        // off yet): pictures selected since the announcement wait for the next OK.
+        if (g_source.pendingCount <= 1) {
+            g_source.state = STATE_ENABLED;
+            return result;
+        }
         HGLOBAL next = nullptr;
         const uint16_t code = acquireNext(&next);
         if (code != 0) return acquisitionFailed(code, Mechanism::Memory);

@@ -176,14 +176,18 @@ protected:
         GlobalFree(cap.hContainer);
     }
 
-    // The user steps to each picture in turn, selects it, and presses OK.
-    void selectAndOk(const std::vector<uint16_t>& pictures)
+    // The user steps to each picture in turn and selects it (and presses OK).
+    void select(const std::vector<uint16_t>& pictures)
     {
         for (uint16_t number : pictures) {
             for (uint32_t steps = 0; g_camera.currentPicture != number && steps <= g_camera.pictureCount; ++steps)
                 command(IDC_NEXT);
             command(IDC_SELECT);
         }
+    }
+    void selectAndOk(const std::vector<uint16_t>& pictures)
+    {
+        select(pictures);
         command(IDC_OK);
     }
 
@@ -301,6 +305,47 @@ TEST_F(Transfers, LxOneAndTwoPicturesArriveWholeInListOrderByBothMechanisms)
                       }));
             restart();
         }
+    }
+}
+
+// Only announced pictures are delivered: a picture the user selects after OK is not acquired by a
+// further transfer, stays selected, and arrives after the next OK, by either mechanism.
+TEST_F(Transfers, APictureSelectedAfterOkWaitsForTheNextOk)
+{
+    for (TW_UINT16 mechanism : {TWSX_NATIVE, TWSX_MEMORY}) {
+        SCOPED_TRACE(mechanism == TWSX_MEMORY ? "memory" : "native");
+        const auto picture = [&] { return mechanism == TWSX_MEMORY ? memoryPicture() : nativePicture(); };
+        const auto downloads = [&] {
+            const std::vector<std::string> log = folders.log(1);
+            return std::count_if(log.begin(), log.end(),
+                                 [](const std::string& line) { return line.rfind("getpicture", 0) == 0; });
+        };
+        connect(1, mechanism, {"k4i_17x9.k4i", "k4i_1x1.k4i", "k4i_o1.k4i"});
+        selectAndOk({1, 2});
+        select({3});
+        EXPECT_EQ(formulaPicture(17, 9).rgb, picture().rgb);
+        EXPECT_EQ(1, endTransfer());
+        EXPECT_EQ(formulaPicture(1, 1).rgb, picture().rgb);
+        EXPECT_EQ(0, endTransfer());
+        if (mechanism == TWSX_NATIVE) {
+            TW_HANDLE handle = reinterpret_cast<TW_HANDLE>(0xDEAD);
+            EXPECT_EQ(TWRC_CANCEL, native(&handle));
+            EXPECT_EQ(nullptr, handle);
+            EXPECT_EQ(TWRC_CANCEL, native(nullptr)) << "no handle variable";
+        } else {
+            EXPECT_EQ(STATE_ENABLED, g_source.state) << "the last announced picture acquires no other";
+        }
+        EXPECT_EQ(2, downloads());
+        EXPECT_EQ(1, pictureListCount()) << "picture 3 is still selected";
+        EXPECT_TRUE(errorBoxes().empty());
+
+        command(IDC_OK);
+        ASSERT_EQ(STATE_XFER_READY, g_source.state);
+        EXPECT_EQ(1, g_source.pendingCount);
+        EXPECT_EQ(formulaPicture(641, 479).rgb, picture().rgb);
+        EXPECT_EQ(0, endTransfer());
+        EXPECT_EQ(3, downloads());
+        restart();
     }
 }
 

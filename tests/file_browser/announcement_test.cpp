@@ -125,6 +125,30 @@ TEST_F(Announcement, OkAnnouncesTheSelectedFilesOfTheListedDirectoryEvenAfterADi
     EXPECT_TRUE(selectedPositions(FILE_KIND_EXIF).empty());
 }
 
+// Only announced files are delivered: a file selected after OK is not acquired by a further
+// transfer, stays selected, and arrives after the next OK.
+TEST_F(Announcement, AFileSelectedAfterOkWaitsForTheNextOk)
+{
+    BrowserDriver browser(tree.root());
+    browser.click(1);
+    browser.click(2, MK_CONTROL);
+    browser.pressButton(IDOK);
+    browser.click(3, MK_CONTROL);
+    EXPECT_TRUE(nearColour(RED, transferColour()));
+    EXPECT_TRUE(nearColour(GREEN, transferColour()));
+    TW_HANDLE handle = nullptr;
+    EXPECT_EQ(TWRC_CANCEL, call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle));
+    EXPECT_EQ(nullptr, handle);
+    EXPECT_EQ(Positions({3}), selectedPositions(FILE_KIND_EXIF)) << "c.jpg is still selected";
+    for (const RecordedBox& box : boxes.boxes())
+        EXPECT_NE("MELVO DIGITAL CAMERA ERROR", box.caption) << box.text;
+
+    browser.pressButton(IDOK);
+    EXPECT_EQ(2, transferReadyCount());
+    EXPECT_EQ(1, pendingCount());
+    EXPECT_TRUE(nearColour(BLUE, transferColour()));
+}
+
 TEST_F(Announcement, ADoubleClickAnnouncesTheClickedFileAndAnEmptyGridIgnoresIt)
 {
     BrowserDriver browser(tree.root());
