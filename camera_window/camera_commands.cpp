@@ -51,8 +51,10 @@ bool acquireFirstImage()
         twainFailure(INSUFFICIENT_MEMORY, ConditionCode::LowMemory);
     } else if (code == DEC_ERR_CANCELLED || code == CAM_ERR_CANCELLED) {
         // The user stopped it in the progress dialog: no message, the page stays, in step
-        // with the camera again.
-        cameraResync();
+        // with the camera again. A camera that cannot tell where it stands has closed its link:
+        // the window falls back as for any other failure.
+        const uint16_t resync = cameraResync();
+        if (resync != 0) fallBackAfterCameraFailure(resync);
     } else {
         fallBackClosingCamera(code);
     }

@@ -194,8 +194,13 @@ ReturnCode pendingTransfersOperation(const DispatchRecord& call)
         int16_t remaining = static_cast<int16_t>(g_source.pendingCount - 1);
         if (remaining <= 0) {
             // The camera's pictures may have changed under the transfers: show where it stands.
-            // Without an open link there is nothing to ask.
-            if (g_source.transferOrigin == ORIGIN_CAMERA_WINDOW && g_camera.connected) cameraResync();
+            // Without an open link there is nothing to ask. A camera that does not answer has
+            // closed its link: the window falls back as for any other failure (the pictures
+            // are delivered already).
+            if (g_source.transferOrigin == ORIGIN_CAMERA_WINDOW && g_camera.connected) {
+                const uint16_t code = cameraResync();
+                if (code != 0) fallBackAfterCameraFailure(code);
+            }
             remaining = 0;
         }
         pending->Count = static_cast<TW_UINT16>(remaining);

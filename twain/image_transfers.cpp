@@ -47,6 +47,14 @@ ReturnCode acquisitionFailed(uint16_t code, Mechanism mechanism)
     return ReturnCode::Cancel;
 }
 
+// No further picture will come: nothing is pending, and the source is back in state 5.
+ReturnCode endTransfersAfter(ReturnCode result)
+{
+    g_source.pendingCount = 0;
+    g_source.state = STATE_ENABLED;
+    return result;
+}
+
 uint32_t pictureWidth()
 {
     return static_cast<uint16_t>(g_source.imageHeader.biWidth);
@@ -211,15 +219,25 @@ ReturnCode memoryTransferOperation(const DispatchRecord& call)
             g_source.state = STATE_ENABLED;
             return result;
         }
+        // The picture just finished is whole in the application's hands whatever happens to the
+        // next one: a next picture that fails is told (box, condition code, the camera's
+        // fallback) and ends the transfers, but this call still answers TWRC_XFERDONE, or the
+        // application would throw the finished picture away.
         HGLOBAL next = nullptr;
         const uint16_t code = acquireNext(&next);
-        if (code != 0) return acquisitionFailed(code, Mechanism::Memory);
+        if (code != 0) {
+            acquisitionFailed(code, Mechanism::Memory);
+            return endTransfersAfter(result);
+        }
         if (!next) {
             g_source.state = STATE_ENABLED;
             return result;
         }
         // A picture that cannot be kept locked for its strips: reported as OK reports it.
-        if (!holdCurrentBitmap(next)) return failWithReport(NO_MEMORY_FAILURE, ConditionCode::LowMemory);
+        if (!holdCurrentBitmap(next)) {
+            failWithReport(NO_MEMORY_FAILURE, ConditionCode::LowMemory);
+            return endTransfersAfter(result);
+        }
     }
     g_source.state = STATE_XFER_READY;
     return result;
