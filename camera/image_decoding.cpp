@@ -21,15 +21,22 @@ K4I_OPTIONS k4iThumbnail() { return K4I_OPTIONS{0, 0, 1, 1, 0}; }
 EXIF_OPTIONS exifWholePicture() { return EXIF_OPTIONS{8, 8, 1}; }
 EXIF_OPTIONS exifThumbnail() { return EXIF_OPTIONS{1, 1, 0}; }
 
-// The name in the current directory as a full path, in a zero-filled movable block that the
-// returned object frees. The backslash is left out after a drive root such as C:\.
+// The name in the file browser's listed directory (the current directory when none is saved)
+// as a full path, in a zero-filled movable block that the returned object frees. The backslash
+// is left out after a drive root such as C:\. The listed directory, not the current one: when it
+// has vanished, DS_Entry cannot make it current again, and a file of the same name in whatever
+// directory is current instead must not be taken for the listed one.
 class FullPath {
 public:
     explicit FullPath(LPCSTR name)
     {
         char directory[MAX_PATH] = "";
-        const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
-        if (length == 0 || length >= sizeof directory) directory[0] = '\0';
+        if (g_source.savedDirectory[0] != '\0') {
+            lstrcpynA(directory, g_source.savedDirectory, sizeof directory);
+        } else {
+            const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
+            if (length == 0 || length >= sizeof directory) directory[0] = '\0';
+        }
         const size_t nameLength = std::strlen(name);
         const size_t directoryLength = std::strlen(directory);
         block_.reset(globalAllocate(nameLength + directoryLength + 2));
@@ -159,9 +166,12 @@ int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name
 
 uint16_t decodeExifFile(HGLOBAL* bitmap, LPCSTR name)
 {
+    *bitmap = nullptr;
+    FullPath path(name);
+    if (!path.get()) return DEC_ERR_NOMEMORY;
     EXIF_OPTIONS options = exifWholePicture();
     EXIF_RESULT result = {};
-    const uint16_t code = libDecodeExifFile(g_source.cameraWindow, name, &result, &options);
+    const uint16_t code = libDecodeExifFile(g_source.cameraWindow, path.get(), &result, &options);
     return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
 }
 

@@ -2,6 +2,7 @@
 
 #include "resources/resource_ids.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -362,4 +363,109 @@ std::vector<std::string> folderEntries(const std::string& folder)
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
+}
+
+namespace {
+
+const int GRID_X = 16, GRID_Y = 20, CELL = 126, COLUMNS = 3;
+
+POINT cellCentre(int position)
+{
+    const int column = (position - 1) % COLUMNS, row = (position - 1) / COLUMNS;
+    return {GRID_X + CELL * column + CELL / 2, GRID_Y + CELL * row + CELL / 2};
+}
+
+}  // namespace
+
+bool BrowserUser::open()
+{
+    HWND camera = cameraWindow();
+    HWND button = camera ? GetDlgItem(camera, IDC_DISK) : nullptr;
+    if (!button) return false;
+    SendMessageA(button, BM_CLICK, 0, 0);
+    pumpMessages();
+    return window() != nullptr;
+}
+
+void BrowserUser::click(int position, WPARAM keys)
+{
+    const POINT at = cellCentre(position);
+    SendMessageA(window(), WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(at.x, at.y));
+    SendMessageA(window(), WM_LBUTTONUP, keys, MAKELPARAM(at.x, at.y));
+    pumpMessages();
+}
+
+void BrowserUser::doubleClick(int position)
+{
+    const POINT at = cellCentre(position);
+    click(position);
+    SendMessageA(window(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    SendMessageA(window(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    pumpMessages();
+}
+
+void BrowserUser::ok()
+{
+    SendMessageA(GetDlgItem(window(), IDOK), BM_CLICK, 0, 0);
+    pumpMessages();
+}
+
+void BrowserUser::cancel()
+{
+    SendMessageA(GetDlgItem(window(), IDCANCEL), BM_CLICK, 0, 0);
+    pumpMessages();
+}
+
+void BrowserUser::chooseFileType(int index)
+{
+    HWND box = GetDlgItem(window(), IDC_FILETYPE);
+    SendMessageA(box, CB_SETCURSEL, index, 0);
+    SendMessageA(window(), WM_COMMAND, MAKEWPARAM(IDC_FILETYPE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    pumpMessages();
+}
+
+void BrowserUser::enterEntry(int index)
+{
+    // As the list box answers a double click: the entry selected, then the notification.
+    HWND list = GetDlgItem(window(), IDC_DIRECTORY);
+    SendMessageA(list, LB_SETCURSEL, index, 0);
+    SendMessageA(window(), WM_COMMAND, MAKEWPARAM(IDC_DIRECTORY, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+    pumpMessages();
+}
+
+std::vector<std::string> BrowserUser::entries()
+{
+    std::vector<std::string> texts;
+    HWND list = GetDlgItem(window(), IDC_DIRECTORY);
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
+        text.resize(static_cast<size_t>(SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]))));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+void BrowserUser::scroll(int code, int thumb)
+{
+    SendMessageA(window(), WM_VSCROLL, MAKEWPARAM(code, thumb),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window(), IDC_FILESCROLL)));
+    pumpMessages();
+}
+
+std::string BrowserUser::cell(int position)
+{
+    HWND browser = window();
+    if (!browser) return "no window";
+    RedrawWindow(browser, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    pumpMessages();
+    const POINT centre = cellCentre(position);
+    // Inside the thumbnail, off the placeholder's cross.
+    HDC dc = GetDC(browser);
+    const COLORREF inside = GetPixel(dc, centre.x - 40, centre.y - 45);
+    ReleaseDC(browser, dc);
+    if (inside == RGB(64, 64, 64)) return "placeholder";
+    char text[16];
+    snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(inside), GetGValue(inside), GetBValue(inside));
+    return text;
 }

@@ -94,6 +94,25 @@ public:
     static void closeBox();
 };
 
+// The user at the file browser (opened by the camera window's file-browser button on the
+// process's current directory). Cells are numbered from 1, three to a row.
+class BrowserUser {
+public:
+    static bool open();  // presses the file-browser button; true when the browser came up
+    static HWND window() { return fileBrowserWindow(); }
+    static void click(int position, WPARAM keys = 0);
+    static void doubleClick(int position);
+    static void ok();
+    static void cancel();
+    static void chooseFileType(int index);  // 0 Exif, 1 K4I
+    static void enterEntry(int index);      // a double click on a directory list entry
+    static std::vector<std::string> entries();
+    static void scroll(int code, int thumb = 0);
+    // What the cell's thumbnail area shows: "placeholder" (the crossed frame) or its colour as
+    // "#rrggbb" (a thumbnail's, or the empty sheet's).
+    static std::string cell(int position);
+};
+
 // Cancels a progress dialog as a user would, by its Cancel button, when the n-th dialog of the
 // given title shows the given percentage ("50%"). Only one at a time, on this thread.
 class CancelInDialog {
