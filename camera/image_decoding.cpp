@@ -21,6 +21,13 @@ K4I_OPTIONS k4iThumbnail() { return K4I_OPTIONS{0, 0, 1, 1, 0}; }
 EXIF_OPTIONS exifWholePicture() { return EXIF_OPTIONS{8, 8, 1}; }
 EXIF_OPTIONS exifThumbnail() { return EXIF_OPTIONS{1, 1, 0}; }
 
+bool isCurrentDirectory(const char* directory)
+{
+    char current[MAX_PATH] = "";
+    const DWORD length = GetCurrentDirectoryA(sizeof current, current);
+    return length > 0 && length < sizeof current && lstrcmpiA(current, directory) == 0;
+}
+
 // The name in the file browser's listed directory (the current directory when none is saved)
 // as a full path, in a zero-filled movable block that the returned object frees. The backslash
 // is left out after a drive root such as C:\. The listed directory, not the current one: when it
@@ -38,7 +45,11 @@ public:
             if (length == 0 || length >= sizeof directory) directory[0] = '\0';
         }
         const size_t nameLength = std::strlen(name);
-        const size_t directoryLength = std::strlen(directory);
+        size_t directoryLength = std::strlen(directory);
+        // The libraries take ANSI paths, which end at MAX_PATH: a longer whole path (a long name
+        // in a deep directory) is handed over as the name alone when the listed directory is the
+        // current one, as DS_Entry makes it.
+        if (directoryLength + 1 + nameLength >= MAX_PATH && isCurrentDirectory(directory)) directoryLength = 0;
         block_.reset(globalAllocate(nameLength + directoryLength + 2));
         lock_ = block_ ? static_cast<char*>(GlobalLock(block_.get())) : nullptr;
         if (!lock_) return;

@@ -115,16 +115,10 @@ protected:
         char start[MAX_PATH] = "";
         GetCurrentDirectoryA(sizeof start, start);
         startDirectory = start;
-        folder = scratch.root() + "\\pictures";
+        folder = scratch.path() + "\\pictures";
         CreateDirectoryA(folder.c_str(), nullptr);
         ASSERT_EQ(TWRC_SUCCESS, driver->open());
         ASSERT_EQ(TWRC_SUCCESS, driver->enable());
-        if (emptyCell.empty()) {
-            // What a cell without a file shows, from a browser on an empty folder.
-            browse(folder);
-            emptyCell = BrowserUser::cell(1);
-            BrowserUser::cancel();
-        }
     }
     void TearDown() override
     {
@@ -148,7 +142,7 @@ protected:
         std::vector<std::string> shown;
         for (int position = 1; position <= count; ++position) {
             const std::string cell = BrowserUser::cell(position);
-            shown.push_back(cell == emptyCell ? "empty" : cell == "placeholder" ? cell : "picture");
+            shown.push_back(cell[0] == '#' ? "picture" : cell);
         }
         return shown;
     }
@@ -184,11 +178,10 @@ protected:
 
     static SourceDriver* driver;
     MessageBoxRecorder boxes;
-    CameraFolders scratch;  // a private folder, removed afterwards
+    ScratchFolder scratch;
     KeptFile settings{settingsFile()};
     std::string folder;
     std::string startDirectory;
-    static std::string emptyCell;
 
     static std::string settingsFile()
     {
@@ -199,7 +192,7 @@ protected:
 };
 
 SourceDriver* HostileFolders::driver = nullptr;
-std::string HostileFolders::emptyCell;
+
 
 // Expect a list of outcomes where "#colour" entries match within the JPEG's rounding.
 void expectOutcomes(const std::vector<std::string>& expected, const std::vector<std::string>& got)
@@ -259,7 +252,7 @@ TEST_F(HostileFolders, OddFilesAreLeftOutOrShownAsPlaceholdersAndFailWithABox)
     for (const OddFile& odd : ODD_FILES) {
         SCOPED_TRACE(odd.what);
         const bool k4i = std::string(odd.name).find(".k4i") != std::string::npos;
-        removeTree(folder);
+        removeFolder(folder);
         CreateDirectoryA(folder.c_str(), nullptr);
         put(k4i ? "a.k4i" : "a.jpg", k4i ? k4iSample() : jpegOf(RED));
         put(odd.name, odd.bytes());
@@ -312,7 +305,7 @@ TEST_F(HostileFolders, FilesChangedBetweenListingAndOkGiveTheirContentOrABox)
 {
     for (const Change& change : CHANGES) {
         SCOPED_TRACE(change.what);
-        removeTree(folder);
+        removeFolder(folder);
         CreateDirectoryA(folder.c_str(), nullptr);
         put("a.jpg", jpegOf(RED));
         put("b.jpg", jpegOf(BLUE));
@@ -394,7 +387,7 @@ TEST_F(HostileFolders, ADirectoryRemovedWhileShownGivesBoxesNotOtherFiles)
     BrowserUser::click(1);
     BrowserUser::click(2, MK_CONTROL);
     ASSERT_TRUE(SetCurrentDirectoryA(application.c_str()));
-    removeTree(shown);
+    removeFolder(shown);
     ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(shown.c_str())) << "the directory could not be removed";
 
     // Scrolling meets files whose thumbnails were never made: placeholders.
@@ -411,6 +404,104 @@ TEST_F(HostileFolders, ADirectoryRemovedWhileShownGivesBoxesNotOtherFiles)
     ASSERT_GE(entries.size(), 2u);
     BrowserUser::enterEntry(static_cast<int>(entries.size()) - 1);  // the last path entry: the folder
     EXPECT_TRUE(errorBoxes().empty());
+}
+
+// A name of 255 characters, the longest a file system takes, in a folder whose path makes the
+// whole path longer than MAX_PATH; and a subdirectory of 255 characters, whose path the browser
+// cannot keep.
+TEST_F(HostileFolders, NamesAtTheLengthLimit)
+{
+    // Made through the \\?\ form of the paths, which no MAX_PATH limits.
+    const auto make = [](const std::string& path, const std::string& bytes, bool directory) {
+        const std::string literal = "\\\\?\\" + path;
+        const std::wstring wide(literal.begin(), literal.end());
+        if (directory) return CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
+        HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        return written == bytes.size();
+    };
+    put("a.jpg", jpegOf(RED));
+    ASSERT_TRUE(make(folder + "\\" + std::string(251, 'p') + ".jpg", jpegOf(BLUE), false));
+    const std::string longDirectory = folder + "\\" + std::string(255, 'd');
+    ASSERT_TRUE(make(longDirectory, "", true)) << GetLastError() << " " << longDirectory.size();
+    ASSERT_TRUE(make(longDirectory + "\\inside.jpg", jpegOf(GREEN), false));
+    browse(folder);
+    const std::vector<std::string> shown = cells(3);
+    EXPECT_EQ("picture", shown[0]);
+    EXPECT_EQ("empty", shown[2]);
+    // The long name is listed, shows its thumbnail and arrives.
+    EXPECT_EQ("picture", shown[1]) << "the picture with the long name";
+    expectOutcomes({hex(RED), hex(BLUE)}, okAndTransfer(1, 2));
+    EXPECT_TRUE(errorBoxes().empty()) << errorBoxes().at(0);
+    // Entering the long subdirectory: its path does not fit, the browser stays where it is.
+    boxes.clear();
+    const std::vector<std::string> before = BrowserUser::entries();
+    BrowserUser::enterEntry(static_cast<int>(before.size()) - 1);
+    EXPECT_EQ(before, BrowserUser::entries());
+    EXPECT_TRUE(errorBoxes().empty());
+}
+
+// Names with letters of the ANSI code page beyond ASCII, written in both cases (the list shows
+// them in lower case), and one with letters outside the code page, which an ANSI program sees
+// with question marks: every picture arrives as itself, in name order.
+TEST_F(HostileFolders, NamesBeyondAsciiArriveAsThemselves)
+{
+    struct Named {
+        const wchar_t* name;
+        COLORREF colour;
+    };
+    const Named named[] = {{L"a.jpg", RED}, {L"\u00c4PFEL.JPG", BLUE}, {L"caf\u00e9.jpg", GREEN},
+                           {L"\u00fcber\u00df.jpg", YELLOW}, {L"\u4e16\u754c.jpg", RGB(200, 40, 200)}};
+    std::vector<std::string> expected;  // colours of the pictures the code page can name, in name order
+    for (const Named& file : named) {
+        const std::wstring path = std::wstring(folder.begin(), folder.end()) + L"\\" + file.name;
+        const std::string bytes = jpegOf(file.colour);
+        HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+        DWORD written = 0;
+        WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(handle);
+        BOOL lost = FALSE;
+        char ansi[MAX_PATH];
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, file.name, -1, ansi, sizeof ansi, nullptr, &lost);
+        if (!lost) expected.push_back(hex(file.colour));
+    }
+    // Name order of the lower-case ANSI names: a, äpfel, café, überß in code page 1252 byte order.
+    ASSERT_EQ(1252u, GetACP()) << "the expected order is that of code page 1252";
+    std::vector<std::string> ordered = {hex(RED), hex(GREEN), hex(BLUE), hex(YELLOW)};
+    browse(folder);
+    const std::vector<std::string> shown = cells(6);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ("picture", shown[i]) << i;
+    EXPECT_NE("picture", shown[4]) << "a name the code page cannot hold shows no picture";
+    const int last = shown[4] == "placeholder" ? 5 : 4;
+    const std::vector<std::string> got = okAndTransfer(1, last);
+    if (last == 5) ordered.push_back("failed");
+    expectOutcomes(ordered, got);
+    EXPECT_EQ(std::vector<std::string>(last == 5 ? 1 : 0, FILE_READ_ERROR), errorBoxes());
+}
+
+// Thousands of files that are no pictures, some of them named like pictures: the browser opens
+// within a bound and shows the two pictures among them.
+TEST_F(HostileFolders, ThousandsOfOtherFilesAroundTwoPictures)
+{
+    for (int i = 0; i < 3000; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "%s%04d.%s", i % 2 ? "note" : "text", i, i % 3 == 0 ? "jpg" : "txt");
+        put(name, "not a picture");
+    }
+    put("m_first.jpg", jpegOf(RED));
+    put("z_second.jpg", jpegOf(GREEN));
+    const DWORD started = GetTickCount();
+    browse(folder);
+    const DWORD took = GetTickCount() - started;
+    EXPECT_LT(took, 20000u) << "opening the browser on 3002 files took " << took << " ms";
+    EXPECT_EQ((std::vector<std::string>{"picture", "picture", "empty"}), cells(3));
+    expectOutcomes({hex(RED), hex(GREEN)}, okAndTransfer(1, 2));
+    EXPECT_TRUE(errorBoxes().empty());
+    RecordProperty("opening_ms", static_cast<int>(took));
 }
 
 }  // namespace

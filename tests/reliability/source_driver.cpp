@@ -463,9 +463,63 @@ std::string BrowserUser::cell(int position)
     // Inside the thumbnail, off the placeholder's cross.
     HDC dc = GetDC(browser);
     const COLORREF inside = GetPixel(dc, centre.x - 40, centre.y - 45);
+    // The empty photo window has the colour of the name plate's seat, whose left end no plate
+    // covers.
+    const COLORREF seat = GetPixel(dc, centre.x - CELL / 2 + 9, centre.y - CELL / 2 + 118);
     ReleaseDC(browser, dc);
     if (inside == RGB(64, 64, 64)) return "placeholder";
+    if (inside == seat) return "empty";
     char text[16];
     snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(inside), GetGValue(inside), GetBValue(inside));
     return text;
+}
+
+namespace {
+
+void removeWide(const std::wstring& path)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeWide(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+void removeFolder(const std::string& path)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
+    if (length > 1) MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
+    removeWide(wide.compare(0, 4, L"\\\\?\\") == 0 ? wide : L"\\\\?\\" + wide);
+}
+
+ScratchFolder::ScratchFolder()
+{
+    static int serial = 0;
+    char temporary[MAX_PATH] = "";
+    GetTempPathA(sizeof temporary, temporary);
+    char name[96];
+    snprintf(name, sizeof name, "reliability-%lu-%lu-%d", GetCurrentProcessId(), GetTickCount(), ++serial);
+    path_ = std::string(temporary) + name;
+    removeFolder(path_);
+    CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    removeFolder(path_);
 }

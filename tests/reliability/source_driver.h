@@ -108,8 +108,8 @@ public:
     static void enterEntry(int index);      // a double click on a directory list entry
     static std::vector<std::string> entries();
     static void scroll(int code, int thumb = 0);
-    // What the cell's thumbnail area shows: "placeholder" (the crossed frame) or its colour as
-    // "#rrggbb" (a thumbnail's, or the empty sheet's).
+    // What the cell's thumbnail area shows: "empty" (no file), "placeholder" (the crossed frame)
+    // or the thumbnail's colour as "#rrggbb".
     static std::string cell(int position);
 };
 
@@ -126,6 +126,23 @@ public:
 private:
     HHOOK hook_;
 };
+
+// A folder of the test's own under the temporary path, with a name no earlier run used, removed
+// with everything in it at the end (names beyond MAX_PATH included).
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Removes a folder and everything in it, through the \\?\ form of the paths.
+void removeFolder(const std::string& path);
 
 // Files and folders directly inside a folder.
 std::vector<std::string> folderEntries(const std::string& folder);
