@@ -569,4 +569,45 @@ INSTANTIATE_TEST_SUITE_P(EveryStep, FaultTable, ::testing::ValuesIn(CASES),
                              return std::to_string(info.index) + "_" + caseName(info.param);
                          });
 
+// An application that keeps the default transfer mechanism after one that chose memory
+// transfer, in the same process (the source stays loaded between them): it gets every picture by
+// native transfer, the first one included.
+TEST(SessionAfterSession, StartsFromNativeTransferWhateverTheLastOneChose)
+{
+    SourceDriver driver;
+    MessageBoxRecorder boxes;
+    CameraFolders folders;
+    KeptFile settings{[] {
+        char windows[MAX_PATH] = "";
+        GetWindowsDirectoryA(windows, sizeof windows);
+        return std::string(windows) + "\\lx3twain.ini";
+    }()};
+    folders.makeCamera(1, "[camera]\r\nfamily=1\r\n");
+    for (int i = 0; i < 3; ++i)
+        folders.addFile(1, "card\\P00" + std::to_string(i + 1) + ".k4i",
+                        readFileBytes(samplePath(LX12_PICTURES[i])));
+    for (TW_UINT16 mechanism : {MEMORY, NONE}) {
+        SCOPED_TRACE(mechanism == MEMORY ? "the first application, memory" : "the next one, the default");
+        ASSERT_EQ(TWRC_SUCCESS, driver.open());
+        if (mechanism == MEMORY) {
+            ASSERT_EQ(TWRC_SUCCESS, driver.setMechanism(MEMORY));
+        }
+        ASSERT_EQ(TWRC_SUCCESS, driver.enable());
+        ASSERT_TRUE(CameraUser::connect(1));
+        CameraUser::click(IDC_SELECTALL);
+        driver.clearNotifications();
+        CameraUser::click(IDC_OK);
+        ASSERT_EQ(1, driver.notifications(MSG_XFERREADY));
+        for (int number = 1; number <= 3; ++number) {
+            const TransferResult result = mechanism == MEMORY ? driver.memoryTransfer() : driver.nativeTransfer();
+            ASSERT_TRUE(result.delivered) << "picture " << number;
+            EXPECT_EQ(pictureSize(1, number).cx, result.picture.width) << "picture " << number;
+            EXPECT_EQ(3 - number, driver.endTransfer());
+        }
+        EXPECT_EQ(TWRC_SUCCESS, driver.disable());
+        EXPECT_EQ(TWRC_SUCCESS, driver.close());
+    }
+    for (const RecordedBox& box : boxes.boxes()) EXPECT_NE("MELVO DIGITAL CAMERA ERROR", box.caption) << box.text;
+}
+
 }  // namespace

@@ -131,3 +131,20 @@ bool pickAllCameraPictures(const CameraClicks& clicks)
     user.click(IDC_OK, "OK");
     return user.failures == 0;
 }
+
+int connectSelectAllAndOk(const CameraClicks& clicks)
+{
+    User user(clicks);
+    user.choose(IDC_MODEL, clicks.model.c_str());
+    user.choose(IDC_PORT, clicks.port.c_str());
+    user.choose(IDC_SPEED, clicks.speed.c_str());
+    user.click(IDC_CAMERA, "camera link");
+    if (user.failures || user.page() != "camera page (camera connected)") {
+        user.say("FAILED: the camera " + clicks.model + " on " + clicks.port + " did not connect.");
+        return 0;
+    }
+    const int count = std::atoi(user.count().c_str());
+    user.click(IDC_SELECTALL, "SELECT ALL");
+    user.click(IDC_OK, "OK");
+    return user.failures ? 0 : count;
+}

@@ -24,3 +24,8 @@ struct CameraClicks {
 // pictures, selects each of them with SELECT and presses OK. False when the window did not
 // show what a user would have expected (the reason has been said).
 bool pickAllCameraPictures(const CameraClicks& user);
+
+// The long session's user: chooses the model, port and speed on the option page, connects,
+// presses SELECT ALL and OK, saying nothing unless something fails. Returns the number of
+// pictures the camera page showed (0 when the window did not show what it should; said).
+int connectSelectAllAndOk(const CameraClicks& user);

@@ -86,3 +86,16 @@ bool pickFilesInBrowser(const FileClicks& user)
     SendMessageA(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
     return true;
 }
+
+bool closeFileBrowser(const FileClicks& user)
+{
+    HWND browser = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findBrowser, reinterpret_cast<LPARAM>(&browser));
+    if (!browser) {
+        user.say("FAILED: no file browser to close.");
+        return false;
+    }
+    SendMessageA(GetDlgItem(browser, IDCANCEL), BM_CLICK, 0, 0);
+    user.pump(SETTLE_MS);
+    return true;
+}

@@ -21,3 +21,6 @@ struct FileClicks {
 
 // False when the browser did not show what a user would have expected (the reason has been said).
 bool pickFilesInBrowser(const FileClicks& user);
+
+// Closes the file browser by its CANCEL button, as the user does; false when none is shown.
+bool closeFileBrowser(const FileClicks& user);
