@@ -10,7 +10,6 @@
 
 namespace {
 
-const DWORD SETTLE_MS = 200;  // lets the source's notifications reach the application's loop
 const POINT CAMERA_TAB = {130, 27};
 
 std::string textOf(HWND control)
@@ -49,7 +48,7 @@ public:
             return;
         }
         SendMessageA(button, BM_CLICK, 0, 0);
-        c_.pump(SETTLE_MS);
+        c_.pump(c_.settleMs);
     }
 
     // Opens the box's list, picks the entry with this text and lets the list close up.
@@ -66,7 +65,7 @@ public:
         SendMessageA(box, CB_SETCURSEL, index, 0);
         SendMessageA(box, CB_SHOWDROPDOWN, FALSE, 0);
         SendMessageA(c_.window, WM_COMMAND, MAKEWPARAM(id, CBN_CLOSEUP), reinterpret_cast<LPARAM>(box));
-        c_.pump(SETTLE_MS);
+        c_.pump(c_.settleMs);
     }
 
     void expectPicture(const std::string& wantedNumber, const std::string& wantedCount)

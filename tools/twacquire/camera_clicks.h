@@ -15,6 +15,7 @@ struct CameraClicks {
     std::function<void(DWORD)> pump;    // runs the application's message loop for a while
     std::function<void(const char*)> say;
     std::string screenshotFolder;       // BMP captures of each step go here when not empty
+    DWORD settleMs = 200;               // the loop runs this long after each step, for the notifications
     std::string model = "LX-3 / MLX-300";  // the entries chosen on the option page
     std::string port = "COM1";
     std::string speed = "115200bps";

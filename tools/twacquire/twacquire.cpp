@@ -33,6 +33,8 @@ constexpr char kDefaultSource[] = "MELVO DIGITAL CAMERA WIN32";
 constexpr char kWindowClass[] = "TwacquireMainWindow";
 constexpr DWORD kDefaultHoldMs = 1500;
 constexpr DWORD kCloseRequestWaitMs = 5000;
+// The rounds wait for the pictures themselves: their clicks only let the loop turn briefly.
+constexpr DWORD kRoundSettleMs = 20;
 
 enum ExitCode { EXIT_OK = 0, EXIT_USAGE = 1, EXIT_NO_MANAGER = 2, EXIT_NO_SOURCE = 3, EXIT_TWAIN_FAILED = 4 };
 
@@ -712,6 +714,7 @@ bool runRound(Session& s, const Options& options, const TW_IDENTITY& chosen, con
         user.model = camera.model;
         user.port = camera.port;
         user.speed = camera.speed;
+        user.settleMs = kRoundSettleMs;
         const int before = s.received;
         const int count = connectSelectAllAndOk(user);
         ok = count > 0 && pumpUntilReceived(s, before + count, 20000);
@@ -725,6 +728,7 @@ bool runRound(Session& s, const Options& options, const TW_IDENTITY& chosen, con
         user.positions = options.pickPositions;
         user.pump = [&s](DWORD ms) { runMessageLoop(s, ms); };
         user.say = [](const char* text) { say("%s", text); };
+        user.settleMs = kRoundSettleMs;
         const int before = s.received;
         ok = SetCurrentDirectoryA(options.pickFolder.c_str()) && pickFilesInBrowser(user) &&
              pumpUntilReceived(s, before + int(options.pickPositions.size()), 20000) && closeFileBrowser(user);
