@@ -18,6 +18,7 @@
 #include "file_clicks.h"
 #include "picture_transfer.h"
 #include "process_resources.h"
+#include "random_user.h"
 #include "twain/twain_types.h"
 
 #include <cstdarg>
@@ -67,6 +68,9 @@ struct Options {
     int         growthLimitKiB = 512;
     std::string temporaryFolder;  // made the process's temporary folder (TMP, TEMP) when given
     bool        verbose = false;      // the rounds say everything, as a single run does
+    // The random user: seeded events against the source's windows and through the manager.
+    bool        randomUser = false;
+    RandomUserOptions random;
 };
 
 // Everything one run holds open, so that every exit path can unwind it in the right order.
@@ -147,7 +151,11 @@ void usage()
     say("                  (private memory by at most --growth-limit KiB, default 512)");
     say("  --round-camera \"MODEL,COMn,SPEED\"  a camera of the rounds (repeatable; two rounds each in turn)");
     say("  --temp DIR      the process's temporary folder (TMP and TEMP)");
-    say("  --verbose       the rounds say everything a single run says");
+    say("  --verbose       the rounds say everything a single run says; the random user says every event");
+    say("  --random-user SEED  with --auto and --pick-files: --events N (default 2000) random clicks, keys,");
+    say("                  tab changes and application calls, the cameras of CAMSIM_ROOT's COM1 to COM3");
+    say("                  failing now and then; every event must return within --bound ms (default");
+    say("                  30000), every box is answered, nothing may leak; the seed reproduces the run");
 }
 
 bool parseOptions(int argc, char** argv, Options* options)
@@ -187,6 +195,21 @@ bool parseOptions(int argc, char** argv, Options* options)
             (arg == "--rounds" ? options->rounds : arg == "--browse-every" ? options->browseEvery
                                                  : arg == "--warmup"       ? options->warmup
                                                                            : options->growthLimitKiB) = int(value);
+        } else if ((arg == "--random-user" || arg == "--events" || arg == "--bound") && i + 1 < argc) {
+            char* end = nullptr;
+            const unsigned long value = std::strtoul(argv[++i], &end, 10);
+            if (!end || *end || (arg != "--random-user" && (value < 1 || value > 10000000))) {
+                say("twacquire: %s takes a number", arg.c_str());
+                return false;
+            }
+            if (arg == "--random-user") {
+                options->randomUser = true;
+                options->random.seed = static_cast<uint32_t>(value);
+            } else if (arg == "--events") {
+                options->random.events = static_cast<int>(value);
+            } else {
+                options->random.boundMs = static_cast<DWORD>(value);
+            }
         } else if (arg == "--verbose") {
             options->verbose = true;
         } else if (arg == "--temp" && i + 1 < argc) {
@@ -235,6 +258,10 @@ bool parseOptions(int argc, char** argv, Options* options)
             usage();
             return false;
         }
+    }
+    if (options->randomUser && (!options->autoMode || options->pickFolder.empty())) {
+        say("twacquire: --random-user goes with --auto and --pick-files (the folder the user may browse)");
+        return false;
     }
     if (options->rounds > 0 && (!options->autoMode || options->roundCameras.empty())) {
         say("twacquire: --rounds goes with --auto and at least one --round-camera");
@@ -825,6 +852,52 @@ void runLongSession(Session& s, const Options& options, const TW_IDENTITY& chose
     }
 }
 
+// The random user, with the application's calls going through the manager.
+void runRandomSession(Session& s, const Options& options, const TW_IDENTITY& chosen)
+{
+    RandomUserApp app;
+    app.window = s.window;
+    app.say = [](const char* text) { say("%s", text); };
+    app.callSource = [&s](TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+        return callManager(s, &s.source, dg, dat, msg, data);
+    };
+    app.openSource = [&s, &chosen]() {
+        // A manager writes the Id it assigns into the identity even when the open then fails
+        // (Wine's does): the open source's identity must not be the one handed to a failing open.
+        TW_IDENTITY attempt = chosen;
+        const TW_UINT16 rc = callManager(s, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &attempt);
+        if (rc == TWRC_SUCCESS) {
+            s.source = attempt;
+            s.sourceOpen = true;
+        }
+        return rc;
+    };
+    app.closeSource = [&s]() {
+        const TW_UINT16 rc = callManager(s, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &s.source);
+        if (rc == TWRC_SUCCESS) s.sourceOpen = s.enabled = false;
+        return rc;
+    };
+    app.userInterface = [&s](TW_UINT16 message) {
+        s.ui = TW_USERINTERFACE{TRUE, FALSE, s.window};
+        const TW_UINT16 rc = callManager(s, &s.source, DG_CONTROL, DAT_USERINTERFACE, message, &s.ui);
+        if (rc == TWRC_SUCCESS || rc == TWRC_CHECKSTATUS) s.enabled = message == MSG_ENABLEDS;
+        return rc;
+    };
+    app.processEvent = [&s](MSG* message, TW_UINT16* notification) {
+        TW_EVENT event{message, MSG_NULL};
+        const TW_UINT16 rc = callManager(s, &s.source, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+        *notification = event.TWMessage;
+        return rc;
+    };
+    RandomUserOptions random = options.random;
+    random.pictureFolder = options.pickFolder;
+    random.verbose = options.verbose;
+    char root[MAX_PATH] = "";
+    GetEnvironmentVariableA("CAMSIM_ROOT", root, sizeof root);
+    random.cameraRoot = root;
+    s.failures += runRandomUser(app, random);
+}
+
 // Unwinds whatever is open, in the order TWAIN requires: disable, close the source, close the manager.
 void endSession(Session& s)
 {
@@ -887,6 +960,10 @@ int runSession(Session& s, const Options& options)
     if (options.rounds > 0) {
         s.outputFolder = options.outputFolder;
         runLongSession(s, options, chosen);
+        return EXIT_OK;
+    }
+    if (options.randomUser) {
+        runRandomSession(s, options, chosen);
         return EXIT_OK;
     }
 
