@@ -4,6 +4,8 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <map>
+#include <vector>
 #include <cstdio>
 
 namespace {
@@ -26,7 +28,16 @@ uint64_t committedPrivateBytes()
 // (a 64-bit object address, the owner's process id and a count, a uniqueness value, the type and
 // flags, a 64-bit user address) on 64-bit Windows and under Wine of both widths. An entry in use
 // has a type; this process's entries carry its id on Windows.
-long gdiTableEntries()
+// This process's in-use entries: a type, and its id as owner (Wine keeps a table per process and
+// leaves the owner 0).
+bool ownEntry(const BYTE* entry)
+{
+    const DWORD id = GetCurrentProcessId();
+    const USHORT owner = *reinterpret_cast<const USHORT*>(entry + 8);
+    return entry[14] != 0 && (owner == USHORT(id) || owner == USHORT(id >> 2) || owner == 0);
+}
+
+const BYTE* gdiTable()
 {
 #ifdef _WIN64
     const size_t tableOffset = 0xF8;
@@ -38,28 +49,44 @@ long gdiTableEntries()
     const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
 #pragma GCC diagnostic pop
     const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + tableOffset);
-    if (!table) return -1;
+    if (!table) return nullptr;
     // Only where the entries have the 24-byte layout: a fresh brush must show up in them.
-    const DWORD id = GetCurrentProcessId();
-    const auto ours = [&](const BYTE* entry) {
-        const USHORT owner = *reinterpret_cast<const USHORT*>(entry + 8);
-        // Wine keeps a table per process and leaves the owner 0.
-        return entry[14] != 0 && (owner == USHORT(id) || owner == USHORT(id >> 2) || owner == 0);
-    };
     HBRUSH probe = CreateSolidBrush(RGB(1, 2, 3));
     const BYTE* probeEntry = table + 24 * (reinterpret_cast<ULONG_PTR>(probe) & 0xFFFF);
-    const bool layoutKnown = probe && !IsBadReadPtr(probeEntry, 24) && ours(probeEntry);
+    const bool layoutKnown = probe && !IsBadReadPtr(probeEntry, 24) && ownEntry(probeEntry);
     DeleteObject(probe);
-    if (!layoutKnown) return -1;
+    return layoutKnown ? table : nullptr;
+}
+
+long gdiTableEntries()
+{
+    const BYTE* table = gdiTable();
+    if (!table) return -1;
     long count = 0;
     for (int i = 0; i < 0x10000; ++i)
-        if (ours(table + 24 * i)) ++count;
+        if (ownEntry(table + 24 * i)) ++count;
     return count;
 }
 
 // The process's handles in the system's list of handles (SystemExtendedHandleInformation), for
-// systems whose GetProcessHandleCount counts nothing (Wine answers 0).
-DWORD listedHandles()
+// systems whose GetProcessHandleCount counts none (Wine answers 0); `types` gets a count per
+// object type index.
+// The name of a handle's object type ("File", "Thread", ...), through NtQueryObject.
+std::string typeName(HANDLE handle)
+{
+    typedef LONG(WINAPI * Query)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject"));
+    if (!query) return "?";
+    alignas(8) char buffer[1024];
+    ULONG needed = 0;
+    if (query(handle, 2 /* ObjectTypeInformation */, buffer, sizeof buffer, &needed) != 0) return "?";
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    std::string text;
+    for (USHORT i = 0; i < name->Length / 2; ++i) text += static_cast<char>(name->Buffer[i]);
+    return text;
+}
+
+DWORD listedHandles(std::map<std::string, int>* types = nullptr)
 {
     struct Entry {
         ULONG_PTR object, process, handle;
@@ -84,8 +111,11 @@ DWORD listedHandles()
     }
     const auto* list = reinterpret_cast<const List*>(buffer.data());
     DWORD count = 0;
-    for (ULONG_PTR i = 0; i < list->count; ++i)
-        if (list->entries[i].process == GetCurrentProcessId()) ++count;
+    for (ULONG_PTR i = 0; i < list->count; ++i) {
+        if (list->entries[i].process != GetCurrentProcessId()) continue;
+        ++count;
+        if (types) ++(*types)[typeName(reinterpret_cast<HANDLE>(list->entries[i].handle))];
+    }
     return count;
 }
 
@@ -142,6 +172,34 @@ int temporaryEntries()
 
 }  // namespace
 
+namespace {
+
+// Holds this many window DCs from the system's cache at once while the GDI table is counted.
+// Wine never frees a cache DC: the cache grows to the most DCs ever held at once, which a deeply
+// nested message loop raises without any leak. Holding more than that at every measurement counts
+// a cache of the same size each time, unless DCs were kept and never given back.
+constexpr int DC_PROBE = 64;
+
+long gdiEntriesHoldingDcs()
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "ProcessResourcesDcProbe";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    std::vector<HDC> held;
+    for (int i = 0; window && i < DC_PROBE; ++i)
+        if (HDC dc = GetDCEx(window, nullptr, DCX_CACHE)) held.push_back(dc);
+    const long count = gdiTableEntries();
+    for (HDC dc : held) ReleaseDC(window, dc);
+    if (window) DestroyWindow(window);
+    return count;
+}
+
+}  // namespace
+
 ProcessResources measureProcess()
 {
     ProcessResources r;
@@ -150,24 +208,65 @@ ProcessResources measureProcess()
     if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
         r.privateUsage = memory.PrivateUsage;
     r.committedPrivate = committedPrivateBytes();
+    std::map<std::string, int> types;
+    const DWORD listed = listedHandles(&types);
     GetProcessHandleCount(GetCurrentProcess(), &r.handles);
-    if (r.handles == 0) r.handles = listedHandles();
+    if (r.handles == 0) r.handles = listed;
+    if (listed) r.handlesChecked = long(listed) - types["Thread"] - types["Event"];
     r.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     r.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    r.gdiTableEntries = gdiTableEntries();
+    r.gdiTableEntries = gdiEntriesHoldingDcs();
     r.windows = processWindows();
     r.temporaryEntries = temporaryEntries();
     return r;
 }
 
+std::string handleTypesInUse()
+{
+    std::map<std::string, int> types;
+    listedHandles(&types);
+    std::string text;
+    for (const auto& type : types) text += (text.empty() ? "" : ", ") + type.first + " " + std::to_string(type.second);
+    return text;
+}
+
+long gdiEntriesOfType(int type)
+{
+    const BYTE* table = gdiTable();
+    if (!table) return -1;
+    long count = 0;
+    for (int i = 0; i < 0x10000; ++i)
+        if (ownEntry(table + 24 * i) && table[24 * i + 14] == type) ++count;
+    return count;
+}
+
+std::string gdiTypesInUse()
+{
+    const BYTE* table = gdiTable();
+    if (!table) return "";
+    int counts[256] = {};
+    for (int i = 0; i < 0x10000; ++i)
+        if (ownEntry(table + 24 * i)) ++counts[table[24 * i + 14]];
+    std::string text;
+    for (int type = 0; type < 256; ++type) {
+        if (!counts[type]) continue;
+        char item[32];
+        std::snprintf(item, sizeof item, "%stype 0x%02x: %d", text.empty() ? "" : ", ", type, counts[type]);
+        text += item;
+    }
+    return text;
+}
+
 std::string describeResources(const ProcessResources& r)
 {
-    char text[320];
+    char text[400];
     std::snprintf(text, sizeof text,
-                  "private %llu KiB (committed private pages %llu KiB), handles %lu, GDI objects %lu (table %ld), "
+                  "private %llu KiB (committed private pages %llu KiB), handles %lu (%ld but threads and events), "
+                  "GDI objects %lu (table %ld), "
                   "USER objects %lu, windows %d, temporary entries %d",
                   static_cast<unsigned long long>(r.privateUsage / 1024),
                   static_cast<unsigned long long>(r.committedPrivate / 1024), static_cast<unsigned long>(r.handles),
+                  r.handlesChecked,
                   static_cast<unsigned long>(r.gdiObjects), r.gdiTableEntries, static_cast<unsigned long>(r.userObjects),
                   r.windows, r.temporaryEntries);
     return text;

@@ -16,12 +16,24 @@ struct ProcessResources {
     uint64_t privateUsage = 0;      // PROCESS_MEMORY_COUNTERS_EX.PrivateUsage
     uint64_t committedPrivate = 0;  // committed pages of MEM_PRIVATE regions (VirtualQuery)
     DWORD handles = 0;              // GetProcessHandleCount, or the system's handle list where it counts none
+    // The handles in the system's handle list but for threads and events: Wine's thread pool makes
+    // its workers and their events on its own, when it sees fit, and keeps some; the source makes
+    // neither. -1 without the list.
+    long handlesChecked = -1;
     DWORD gdiObjects = 0;           // GetGuiResources(GR_GDIOBJECTS)
     DWORD userObjects = 0;          // GetGuiResources(GR_USEROBJECTS)
-    long gdiTableEntries = -1;      // in-use entries of the shared GDI handle table; -1 without one
+    long gdiTableEntries = -1;      // in-use entries of the GDI handle table, counted while 64 cache DCs
+                                    // are held (see process_resources.cpp); -1 without a table
     int windows = 0;                // top-level and child windows of this process, hidden ones too
     int temporaryEntries = 0;       // files and folders in GetTempPath()
 };
 
 ProcessResources measureProcess();
+// The in-use entries of the GDI handle table by object type ("type 0x10: 12, ..."); empty
+// without a table. For telling which kind of object a growth is made of.
+std::string gdiTypesInUse();
+// The process's handles by object type ("File 5, Thread 2, ...").
+std::string handleTypesInUse();
+// How many in-use entries of one type; -1 without a table.
+long gdiEntriesOfType(int type);
 std::string describeResources(const ProcessResources& resources);

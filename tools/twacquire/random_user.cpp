@@ -32,7 +32,7 @@ private:
 // ---- The watchdog: an event that does not return within the bound ends the process. ----
 
 struct Watchdog {
-    CRITICAL_SECTION lock;
+    volatile LONG lock = 0;  // a spin lock: no handle of its own, unlike a contended critical section
     long event = -1;
     DWORD started = 0;
     bool armed = false;
@@ -46,11 +46,16 @@ struct Watchdog {
 
 Watchdog g_watchdog;
 
+void lockWatchdog()
+{
+    while (InterlockedExchange(&g_watchdog.lock, 1) != 0) Sleep(0);
+}
+
 DWORD WINAPI watchdogThread(LPVOID)
 {
     while (!g_watchdog.stop) {
         Sleep(250);
-        EnterCriticalSection(&g_watchdog.lock);
+        lockWatchdog();
         const bool late = g_watchdog.armed && GetTickCount() - g_watchdog.started > g_watchdog.bound;
         if (late) {
             std::printf("FAILED: event %ld (seed %u) did not return within %lu ms: %s\n", g_watchdog.event,
@@ -60,7 +65,7 @@ DWORD WINAPI watchdogThread(LPVOID)
             std::fflush(stdout);
             TerminateProcess(GetCurrentProcess(), 6);
         }
-        LeaveCriticalSection(&g_watchdog.lock);
+        InterlockedExchange(&g_watchdog.lock, 0);
     }
     return 0;
 }
@@ -261,6 +266,12 @@ private:
     std::string longestEvent_;
     std::map<std::string, int> kinds_;
     std::string current_;
+    std::string warmupTypes_;
+    std::string warmupHandles_;
+    bool traceGdi_ = GetEnvironmentVariableA("RANDOM_USER_TRACE_DCS", nullptr, 0) > 0;
+    long lastDcs_ = -1;
+    bool traceHandles_ = GetEnvironmentVariableA("RANDOM_USER_TRACE_HANDLES", nullptr, 0) > 0;
+    std::string lastHandles_;
 };
 
 void RandomUser::begin(const std::string& description)
@@ -268,12 +279,12 @@ void RandomUser::begin(const std::string& description)
     acted_ = true;
     current_ = description;
     ++kinds_[description.substr(0, description.find(':'))];
-    EnterCriticalSection(&g_watchdog.lock);
+    lockWatchdog();
     g_watchdog.event = event_;
     g_watchdog.description = description;
     g_watchdog.started = GetTickCount();
     g_watchdog.armed = true;
-    LeaveCriticalSection(&g_watchdog.lock);
+    InterlockedExchange(&g_watchdog.lock, 0);
     if (options_.verbose) say("event %d: %s", event_, description.c_str());
 }
 
@@ -281,12 +292,22 @@ void RandomUser::end()
 {
     // Back in the application's loop: what the event left queued (notifications, paints) runs.
     pump(0);
-    EnterCriticalSection(&g_watchdog.lock);
+    lockWatchdog();
     const DWORD took = GetTickCount() - g_watchdog.started;
     g_watchdog.armed = false;
     g_watchdog.recent.push_back("event " + std::to_string(event_) + ": " + current_);
     if (g_watchdog.recent.size() > 25) g_watchdog.recent.pop_front();
-    LeaveCriticalSection(&g_watchdog.lock);
+    InterlockedExchange(&g_watchdog.lock, 0);
+    if (traceHandles_) {
+        const std::string types = handleTypesInUse();
+        if (types != lastHandles_) say("handles %s after event %d: %s", types.c_str(), event_, current_.c_str());
+        lastHandles_ = types;
+    }
+    if (traceGdi_) {
+        const long dcs = gdiEntriesOfType(1);
+        if (dcs != lastDcs_) say("GDI DCs %ld after event %d: %s", dcs, event_, current_.c_str());
+        lastDcs_ = dcs;
+    }
     if (took > longest_) {
         longest_ = took;
         longestEvent_ = current_;
@@ -843,7 +864,6 @@ ProcessResources RandomUser::checkpoint()
 
 int RandomUser::run()
 {
-    InitializeCriticalSection(&g_watchdog.lock);
     g_watchdog.bound = options_.boundMs;
     g_watchdog.seed = options_.seed;
     g_watchdog.stop = 0;
@@ -862,7 +882,11 @@ int RandomUser::run()
         acted_ = false;
         oneEvent();
         if (!acted_) continue;
-        if (event_ == warmup) atWarmup = checkpoint();
+        if (event_ == warmup) {
+            atWarmup = checkpoint();
+            warmupTypes_ = gdiTypesInUse();
+            warmupHandles_ = handleTypesInUse();
+        }
         ++event_;
     }
     --event_;
@@ -888,13 +912,15 @@ int RandomUser::run()
     say("  events: %s", kinds.c_str());
     for (const auto& box : g_boxes) say("  box \"%s\": %d", box.first.c_str(), box.second);
     say("  after the warm-up (event %d): %s", warmup, describeResources(atWarmup).c_str());
+    say("    GDI objects by type: %s; handles by type: %s", warmupTypes_.c_str(), warmupHandles_.c_str());
     say("  at the end (event %d):       %s", options_.events, describeResources(atEnd).c_str());
+    say("    GDI objects by type: %s; handles by type: %s", gdiTypesInUse().c_str(), handleTypesInUse().c_str());
     const long long privateGrowth =
         (static_cast<long long>(atEnd.committedPrivate) - static_cast<long long>(atWarmup.committedPrivate)) / 1024;
     const struct {
         const char* what;
         long long grew;
-    } counts[] = {{"handles", (long long)atEnd.handles - (long long)atWarmup.handles},
+    } counts[] = {{"handles (but threads and events)", (long long)atEnd.handlesChecked - (long long)atWarmup.handlesChecked},
                   {"GDI table entries", (long long)atEnd.gdiTableEntries - (long long)atWarmup.gdiTableEntries},
                   {"windows", (long long)atEnd.windows - (long long)atWarmup.windows},
                   {"temporary entries", (long long)atEnd.temporaryEntries - (long long)atWarmup.temporaryEntries}};
@@ -902,7 +928,7 @@ int RandomUser::run()
         if (count.grew > 0) fail(std::string(count.what) + " grew by " + std::to_string(count.grew));
     if (privateGrowth > options_.growthLimitKiB)
         fail("private memory grew by " + std::to_string(privateGrowth) + " KiB");
-    say("  growth: committed private memory %+lld KiB, handles %+lld, GDI table entries %+lld, windows %+lld, "
+    say("  growth: committed private memory %+lld KiB, handles but threads and events %+lld, GDI table entries %+lld, windows %+lld, "
         "temporary entries %+lld",
         privateGrowth, counts[0].grew, counts[1].grew, counts[2].grew, counts[3].grew);
     return failures_;

@@ -829,7 +829,7 @@ void runLongSession(Session& s, const Options& options, const TW_IDENTITY& chose
         const char* what;
         long long grew;
     } counts[] = {
-        {"handles", growth(atWarmup.handles, atEnd.handles)},
+        {"handles (but threads and events)", growth(atWarmup.handlesChecked, atEnd.handlesChecked)},
         {"GDI objects", growth(atWarmup.gdiObjects, atEnd.gdiObjects)},
         {"GDI table entries", growth(atWarmup.gdiTableEntries, atEnd.gdiTableEntries)},
         {"USER objects", growth(atWarmup.userObjects, atEnd.userObjects)},
@@ -837,7 +837,7 @@ void runLongSession(Session& s, const Options& options, const TW_IDENTITY& chose
         {"temporary entries", growth(atWarmup.temporaryEntries, atEnd.temporaryEntries)},
     };
     say("Growth from round %d to round %d: committed private memory %+lld KiB (private usage %+lld KiB), "
-        "handles %+lld, GDI objects %+lld (table %+lld), USER objects %+lld, windows %+lld, temporary entries %+lld.",
+        "handles but threads and events %+lld, GDI objects %+lld (table %+lld), USER objects %+lld, windows %+lld, temporary entries %+lld.",
         warmupRound, endRound, privateGrowth, growth(atWarmup.privateUsage, atEnd.privateUsage) / 1024, counts[0].grew,
         counts[1].grew, counts[2].grew, counts[3].grew, counts[4].grew, counts[5].grew);
     for (const Count& count : counts) {
