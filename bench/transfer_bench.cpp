@@ -20,7 +20,7 @@
 
 #include "camera/camera_position.h"
 #include "camera/camera_settings.h"
-#include "camera/vxxif32.h"
+#include "win32/maker/vxxif32.h"
 #include "camera_window/progress_dialog.h"
 #include "picture_file.h"
 #include "stopwatch.h"

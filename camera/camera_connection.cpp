@@ -1,17 +1,17 @@
 // The camera connection through VX1CM32, VX2CM32 and VX3CM32 (bound by ordinal).
-#include "camera_connection.h"
+#include "camera/camera_connection.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "camera_position.h"
-#include "camera_settings.h"
-#include "vx1cm32.h"
-#include "vx2cm32.h"
-#include "vx3cm32.h"
-#include "../camera_window/picture_list.h"
-#include "../resources/resource_ids.h"
-#include "../twain/source_state.h"
+#include "camera/camera_position.h"
+#include "camera/camera_settings.h"
+#include "win32/maker/vx1cm32.h"
+#include "win32/maker/vx2cm32.h"
+#include "win32/maker/vx3cm32.h"
+#include "camera_window/picture_list.h"
+#include "resources/resource_ids.h"
+#include "twain/source_state.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "camera_position.h"
+#include "camera/camera_position.h"
 
-#include "camera_settings.h"
+#include "camera/camera_settings.h"
 
 CameraPosition g_camera;
 

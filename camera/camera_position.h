@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "vx3cm32.h"
+#include "win32/maker/vx3cm32.h"
 
 struct CameraPosition {
     uint16_t     currentPicture;  // 1-based number of the picture the camera is positioned on

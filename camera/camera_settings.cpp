@@ -1,6 +1,6 @@
 // The camera settings, their combo boxes and the settings file. The record is all zero at
 // load: a model number of 0 makes the option page read the settings file when it is set up.
-#include "camera_settings.h"
+#include "camera/camera_settings.h"
 
 #include <cstdio>
 

@@ -1,13 +1,13 @@
-#include "image_decoding.h"
+#include "camera/image_decoding.h"
 
-#include "library_calls.h"
-#include "vxk4x32.h"
-#include "vxxif32.h"
-#include "../twain/capabilities.h"
-#include "../twain/error_report.h"
-#include "../twain/global_memory.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/library_calls.h"
+#include "win32/maker/vxk4x32.h"
+#include "win32/maker/vxxif32.h"
+#include "twain/capabilities.h"
+#include "twain/error_report.h"
+#include "win32/global_memory.h"
+#include "win32/scoped_handle.h"
+#include "twain/source_state.h"
 
 #include <cstdio>
 #include <cstdlib>

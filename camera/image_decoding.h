@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "../twain/twain_types.h"
+#include "twain/twain_types.h"
 
 // 1 when the file is a usable Exif picture, else 0.
 int checkExifFile(LPCSTR name);

@@ -1,10 +1,10 @@
 // The calls into the maker's libraries that show the progress dialog.
-#include "library_calls.h"
+#include "camera/library_calls.h"
 
-#include "vx1cm32.h"
-#include "vx2cm32.h"
-#include "../camera_window/progress_dialog.h"
-#include "../twain/source_state.h"
+#include "win32/maker/vx1cm32.h"
+#include "win32/maker/vx2cm32.h"
+#include "camera_window/progress_dialog.h"
+#include "twain/source_state.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <windows.h>
 #include <cstdint>
 
-#include "vx3cm32.h"
-#include "vxk4x32.h"
-#include "vxxif32.h"
+#include "win32/maker/vx3cm32.h"
+#include "win32/maker/vxk4x32.h"
+#include "win32/maker/vxxif32.h"
 
 // LX-1 and LX-2 downloads of picture n as camera data into a movable block the caller owns.
 uint16_t libGetPicture1(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint32_t* dataSize);

@@ -1,20 +1,20 @@
 // The camera page commands. Each runs to completion inside the camera window's WM_COMMAND;
 // the busy command tells the SELECT button's drawing which picture is about to be current.
-#include "camera_commands.h"
+#include "camera_window/camera_commands.h"
 
-#include "camera_window.h"
-#include "camera_window_state.h"
-#include "page_drawing.h"
-#include "picture_list.h"
-#include "../camera/acquisition.h"
-#include "../camera/camera_connection.h"
-#include "../camera/camera_position.h"
-#include "../camera/camera_settings.h"
-#include "../camera/maker_common.h"
-#include "../twain/capabilities.h"
-#include "../twain/error_report.h"
-#include "../twain/notifications.h"
-#include "../twain/source_state.h"
+#include "camera_window/camera_window.h"
+#include "camera_window/camera_window_state.h"
+#include "camera_window/page_drawing.h"
+#include "camera_window/picture_list.h"
+#include "camera/acquisition.h"
+#include "camera/camera_connection.h"
+#include "camera/camera_position.h"
+#include "camera/camera_settings.h"
+#include "win32/maker/maker_common.h"
+#include "twain/capabilities.h"
+#include "twain/error_report.h"
+#include "twain/notifications.h"
+#include "twain/source_state.h"
 
 namespace {
 

@@ -1,20 +1,20 @@
 // The camera window: class, controls, fonts, pages, the camera link and the teardown. The
 // camera page commands are in camera_commands.cpp, the drawing in page_drawing.cpp.
-#include "camera_window.h"
+#include "camera_window/camera_window.h"
 
-#include "camera_commands.h"
-#include "camera_window_state.h"
-#include "page_drawing.h"
-#include "shared_fonts.h"
-#include "../camera/camera_connection.h"
-#include "../camera/camera_position.h"
-#include "../camera/camera_settings.h"
-#include "../file_browser/file_browser_window.h"
-#include "../resources/resource_ids.h"
-#include "../twain/error_report.h"
-#include "../twain/notifications.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera_window/camera_commands.h"
+#include "camera_window/camera_window_state.h"
+#include "camera_window/page_drawing.h"
+#include "camera_window/shared_fonts.h"
+#include "camera/camera_connection.h"
+#include "camera/camera_position.h"
+#include "camera/camera_settings.h"
+#include "file_browser/file_browser_window.h"
+#include "resources/resource_ids.h"
+#include "twain/error_report.h"
+#include "twain/notifications.h"
+#include "win32/scoped_handle.h"
+#include "twain/source_state.h"
 
 CameraWindowState g_cameraWindow;
 

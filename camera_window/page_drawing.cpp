@@ -1,16 +1,16 @@
 // The camera window's drawing: both pages from their bitmaps, the owner-drawn buttons in their
 // released, pressed and disabled looks, the SELECT button's looks and the immediate feedback of
 // the four subclassed buttons.
-#include "page_drawing.h"
+#include "camera_window/page_drawing.h"
 
-#include "camera_window_state.h"
-#include "picture_list.h"
-#include "../camera/camera_position.h"
-#include "../camera/camera_settings.h"
-#include "../camera/vx2cm32.h"
-#include "../resources/resource_ids.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera_window/camera_window_state.h"
+#include "camera_window/picture_list.h"
+#include "camera/camera_position.h"
+#include "camera/camera_settings.h"
+#include "win32/maker/vx2cm32.h"
+#include "resources/resource_ids.h"
+#include "win32/scoped_handle.h"
+#include "twain/source_state.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "picture_list.h"
+#include "camera_window/picture_list.h"
 
-#include "../camera/camera_position.h"
+#include "camera/camera_position.h"
 
 #include <algorithm>
 #include <new>

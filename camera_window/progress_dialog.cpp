@@ -1,15 +1,15 @@
 // The progress dialog and its four callbacks. Everything runs on the application's thread
 // inside the library call; the dialog lives only between the begin and the end code, and the
 // callbacks keep the screen alive by letting one queued message run per call.
-#include "progress_dialog.h"
+#include "camera_window/progress_dialog.h"
 
 #include <cstdio>
 
-#include "../camera/camera_settings.h"
-#include "../camera/maker_common.h"
-#include "../resources/resource_ids.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/camera_settings.h"
+#include "win32/maker/maker_common.h"
+#include "resources/resource_ids.h"
+#include "win32/scoped_handle.h"
+#include "twain/source_state.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "directory_scan.h"
+#include "file_browser/directory_scan.h"
 
-#include "file_list.h"
-#include "thumbnail_grid.h"
-#include "../camera/image_decoding.h"
-#include "../resources/resource_ids.h"
-#include "../twain/error_report.h"
-#include "../twain/scoped_handle.h"
+#include "file_browser/file_list.h"
+#include "file_browser/thumbnail_grid.h"
+#include "camera/image_decoding.h"
+#include "resources/resource_ids.h"
+#include "twain/error_report.h"
+#include "win32/scoped_handle.h"
 
 #include <algorithm>
 #include <cstdio>

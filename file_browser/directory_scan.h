@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../twain/source_state.h"
+#include "twain/source_state.h"
 
 constexpr char FILE_TYPE_EXIF[] = "MELVO Exif(*.JPG)";
 constexpr char FILE_TYPE_K4I[] = "DSC File(*.K4I)";

@@ -1,6 +1,6 @@
-#include "file_list.h"
+#include "file_browser/file_list.h"
 
-#include "../twain/error_report.h"
+#include "twain/error_report.h"
 
 #include <algorithm>
 #include <new>

@@ -10,8 +10,8 @@
 #include <list>
 #include <string>
 
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "win32/scoped_handle.h"
+#include "twain/source_state.h"
 
 struct FileEntry {
     FileKind        kind;

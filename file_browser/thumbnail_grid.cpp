@@ -1,12 +1,12 @@
-#include "thumbnail_grid.h"
+#include "file_browser/thumbnail_grid.h"
 
-#include "directory_scan.h"
-#include "file_list.h"
-#include "file_browser_window.h"
-#include "../camera/image_decoding.h"
-#include "../camera_window/shared_fonts.h"
-#include "../resources/resource_ids.h"
-#include "../twain/scoped_handle.h"
+#include "file_browser/directory_scan.h"
+#include "file_browser/file_list.h"
+#include "file_browser/file_browser_window.h"
+#include "camera/image_decoding.h"
+#include "camera_window/shared_fonts.h"
+#include "resources/resource_ids.h"
+#include "win32/scoped_handle.h"
 
 #include <algorithm>
 #include <vector>

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "../twain/source_state.h"
+#include "twain/source_state.h"
 
 constexpr int GRID_LEFT = 16;
 constexpr int GRID_TOP = 20;

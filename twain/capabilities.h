@@ -2,7 +2,7 @@
 // rest of the source reads or that the image decoders set from each decoded image.
 #pragma once
 
-#include "dispatch.h"
+#include "twain/dispatch.h"
 
 ReturnCode capabilityOperation(const DispatchRecord& call);
 

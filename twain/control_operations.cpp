@@ -1,10 +1,10 @@
-#include "control_operations.h"
+#include "twain/control_operations.h"
 
-#include "capabilities.h"
-#include "../camera/camera_connection.h"
-#include "../camera/camera_position.h"
-#include "../camera_window/camera_window.h"
-#include "../file_browser/file_browser_window.h"
+#include "twain/capabilities.h"
+#include "camera/camera_connection.h"
+#include "camera/camera_position.h"
+#include "camera_window/camera_window.h"
+#include "file_browser/file_browser_window.h"
 
 #include <cstring>
 

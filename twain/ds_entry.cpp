@@ -1,12 +1,12 @@
 // DS_Entry: the data source's one entry point. Every call first restores the file browser's
 // directory, refuses callers other than the application that opened the source, routes
 // window events to the camera window, and then dispatches the triplet through a table.
-#include "ds_entry.h"
+#include "twain/ds_entry.h"
 
-#include "capabilities.h"
-#include "control_operations.h"
-#include "error_report.h"
-#include "image_operations.h"
+#include "twain/capabilities.h"
+#include "twain/control_operations.h"
+#include "twain/error_report.h"
+#include "twain/image_operations.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "error_report.h"
+#include "twain/error_report.h"
 
-#include "source_state.h"
-#include "../camera_window/picture_list.h"
+#include "twain/source_state.h"
+#include "camera_window/picture_list.h"
 
 #include <cstdio>
 

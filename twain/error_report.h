@@ -3,7 +3,7 @@
 // caption, an OK button and the exclamation icon; showing one empties the picture list.
 #pragma once
 
-#include "twain_types.h"
+#include "twain/twain_types.h"
 #include <string>
 
 enum ErrorKind : uint16_t {

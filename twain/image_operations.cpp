@@ -1,6 +1,6 @@
-#include "image_operations.h"
+#include "twain/image_operations.h"
 
-#include "capabilities.h"
+#include "twain/capabilities.h"
 
 namespace {
 

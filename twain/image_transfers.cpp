@@ -2,14 +2,14 @@
 // bitmap copied out in strips of at most 16 rows, then freed). Every picture is acquired on
 // demand inside a transfer call; a memory transfer acquires the next picture inside the call
 // that delivers the last strip of the previous one.
-#include "image_operations.h"
+#include "twain/image_operations.h"
 
-#include "control_operations.h"
-#include "global_memory.h"
-#include "../camera/acquisition.h"
-#include "../camera/image_decoding.h"
-#include "../camera/maker_common.h"
-#include "../camera_window/camera_window.h"
+#include "twain/control_operations.h"
+#include "win32/global_memory.h"
+#include "camera/acquisition.h"
+#include "camera/image_decoding.h"
+#include "win32/maker/maker_common.h"
+#include "camera_window/camera_window.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "source_state.h"
+#include "twain/source_state.h"
 
-#include "source_lifetime.h"
-#include "../camera_window/camera_window.h"
-#include "../file_browser/file_browser_window.h"
-#include "../resources/resource_ids.h"
+#include "twain/source_lifetime.h"
+#include "camera_window/camera_window.h"
+#include "file_browser/file_browser_window.h"
+#include "resources/resource_ids.h"
 
 SourceState g_source;
 

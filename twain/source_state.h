@@ -3,7 +3,7 @@
 // serves one application at a time, so there is no per-application object.
 #pragma once
 
-#include "twain_types.h"
+#include "twain/twain_types.h"
 
 // TWAIN states, held as 100 times the state number. The source never enters state 7:
 // it stays at 600 through its transfers.

@@ -8,9 +8,9 @@
 
 #include "camera/camera_settings.h"
 #include "camera/library_calls.h"
-#include "camera/vx1cm32.h"
-#include "camera/vx2cm32.h"
-#include "camera/vx3cm32.h"
+#include "win32/maker/vx1cm32.h"
+#include "win32/maker/vx2cm32.h"
+#include "win32/maker/vx3cm32.h"
 #include "camera_window/progress_dialog.h"
 #include "progress_test_window.h"
 #include "twain/source_state.h"

@@ -18,7 +18,7 @@
 #include "message_box_recorder.h"
 #include "resources/resource_ids.h"
 #include "source_session.h"
-#include "twain/scoped_handle.h"
+#include "win32/scoped_handle.h"
 #include "../standins/cameras/camera_folder.h"
 
 namespace {

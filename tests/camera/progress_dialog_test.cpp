@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "camera/camera_settings.h"
-#include "camera/maker_common.h"
+#include "win32/maker/maker_common.h"
 #include "camera_window/progress_dialog.h"
 #include "progress_test_window.h"
 #include "resources/resource_ids.h"

@@ -10,7 +10,7 @@
 #include "file_browser/directory_scan.h"
 #include "file_browser/file_browser_window.h"
 #include "source_session.h"
-#include "twain/global_memory.h"
+#include "win32/global_memory.h"
 #include "twain/source_state.h"
 
 namespace {
