@@ -1,5 +1,6 @@
-// Where the camera stands: the values that the camera connection keeps while a link is
-// open and that the picture list and the camera page read. All zero before any connection.
+// Where the camera stands: the values the camera connection keeps while a link is open and
+// that the picture list and the camera page read. All zero before any connection. The camera
+// connection (camera_connection.cpp) is their one writer.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,6 @@ struct CameraPosition {
     uint32_t     pictureCount;    // pictures on the medium in use; LX-3 cameras report 16 bits
     uint32_t     storageMedium;   // LX-2: 1 memory card, 0 internal memory
     CameraHandle cameraHandle;    // LX-3 link handle
-    bool         connected;
 };
 
 extern CameraPosition g_camera;

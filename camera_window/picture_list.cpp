@@ -49,6 +49,11 @@ PictureFindResult pictureListFindCurrent()
     return contains(g_camera.currentPicture) ? PICTURE_SELECTED : PICTURE_NOT_SELECTED;
 }
 
+bool pictureListContains(uint16_t number)
+{
+    return contains(number);
+}
+
 void pictureListRemoveCurrent()
 {
     const auto found = std::find(g_pictures.begin(), g_pictures.end(), g_camera.currentPicture);

@@ -6,10 +6,12 @@
 #include <cstdio>
 
 #include "camera/camera_settings.h"
-#include "win32/maker/maker_common.h"
+#include "camera/library_calls.h"
+#include "camera_window/camera_window_state.h"
+#include "camera_window/window_class.h"
 #include "resources/resource_ids.h"
+#include "win32/maker/maker_common.h"
 #include "win32/scoped_handle.h"
-#include "twain/source_state.h"
 
 namespace {
 
@@ -31,7 +33,6 @@ ProgressState g_progress = {};
 const char* const DOWNLOAD_TEMPLATE = "PROCESSDLG";       // "Now Loading ..."
 const char* const DECODE_TEMPLATE   = "PROCESSCHANGEDLG"; // "Changing Image Data..."
 
-const int MODEL_LX2 = 2;
 const COLORREF BAR_GRAY = RGB(128, 128, 128);
 
 INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -130,7 +131,7 @@ int beginDialog(const char* templateName) {
     if (g_progress.dialog) endDialog();
     g_progress.cancelFlag = 0;
     g_progress.dialog =
-        CreateDialogParamA(g_source.moduleInstance, templateName, g_progress.owner, progressDialogProc, 0);
+        CreateDialogParamA(windowsModule(), templateName, g_progress.owner, progressDialogProc, 0);
     g_progress.bar = g_progress.dialog ? GetDlgItem(g_progress.dialog, IDC_BAR) : nullptr;
     g_progress.percentText = g_progress.dialog ? GetDlgItem(g_progress.dialog, IDC_PERCENT) : nullptr;
     if (g_progress.owner) {
@@ -208,7 +209,29 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
 }
 
+// The camera's library calls, as this dialog shows them.
+HWND cameraWindowOwns() {
+    return g_cameraWindow.window;
+}
+
+int showReport(ProgressTask task, int code, int value) {
+    switch (task) {
+    case ProgressTask::Download:    return progressDownload(code, value);
+    case ProgressTask::DownloadLx3: return progressDownloadLx3(code, value, 0);
+    default:                        return progressDecodeExif(code, value, 0);
+    }
+}
+
+void callEnded(HWND owner, bool focusOwner) {
+    progressFinish();
+    if (focusOwner && owner) SetFocus(owner);
+}
+
 }  // namespace
+
+void showCameraProgressInDialogs() {
+    cameraReportProgressTo(ProgressListener{cameraWindowOwns, progressSetOwner, showReport, callEnded});
+}
 
 void paintProgressBar(HDC dc, const RECT& client, int percent) {
     percent = boundedPercent(percent);
