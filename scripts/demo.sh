@@ -90,7 +90,7 @@ prefix_state() {
 before_install=$(prefix_state)
 say "installing with the setup program, silently: $(basename "$setup_exe") /S (log: $demo/setup.log)"
 started=$(date +%s%N)
-"$build/wine-run" "Z:$setup_exe" /S "/LOG=Z:$demo/setup.log" >/dev/null 2>&1
+"$build/wine-run" "$setup_exe" /S "/LOG=Z:${demo//\//\\}\\setup.log" >/dev/null 2>&1
 status=$?
 WINEPREFIX=$WINEPREFIX "$wineserver" -w
 tr -d '\r' <"$demo/setup.log" 2>/dev/null | sed 's/^/    /'
@@ -200,7 +200,7 @@ say "captures of the camera window and the file browser: $demo/screens"
 echo
 say "uninstalling with the uninstaller the setup registered, silently: uninstall.exe /S (log: $demo/uninstall.log)"
 started=$(date +%s%N)
-"$build/wine-run" 'C:\Program Files\MELVO Digital Camera\uninstall.exe' /S "/LOG=Z:$demo/uninstall.log" >/dev/null 2>&1
+"$build/wine-run" 'C:\Program Files\MELVO Digital Camera\uninstall.exe' /S "/LOG=Z:${demo//\//\\}\\uninstall.log" >/dev/null 2>&1
 WINEPREFIX=$WINEPREFIX "$wineserver" -w  # the uninstaller works in a copy of itself
 tr -d '\r' <"$demo/uninstall.log" 2>/dev/null | sed 's/^/    /'
 say "uninstalled in $(seconds_since "$started") s"

@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include <cwctype>
+#include <map>
 
 namespace setup {
 namespace {
@@ -116,7 +117,7 @@ bool parseLine(const std::wstring& line, Entry* entry)
     else return false;
     entry->target = fields[1];
     entry->source = fields.size() > 2 ? fields[2] : L"";
-    if (fields.size() > 3) {
+    if (fields.size() > 3 && !fields[3].empty()) {
         if (entry->kind == EntryKind::Slot) entry->backup = fields[3];
         else if (entry->kind == EntryKind::StandIn) {
             for (const std::wstring& place : split(fields[3], L'|'))
@@ -128,9 +129,17 @@ bool parseLine(const std::wstring& line, Entry* entry)
 
 // --- who holds a file ------------------------------------------------------------------
 
-std::wstring programsWithModule(const std::wstring& wanted)
+std::wstring lowerCase(std::wstring text)
 {
-    std::wstring holders;
+    CharLowerBuffW(&text[0], DWORD(text.size()));
+    return text;
+}
+
+// Every module loaded by another process, by its lower-case full path, with the processes that
+// have it loaded ("name.exe (process 123)", joined by ", "). One walk serves every file checked.
+std::map<std::wstring, std::wstring> loadedModules()
+{
+    std::map<std::wstring, std::wstring> holders;
     HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (processes == INVALID_HANDLE_VALUE) return holders;
     PROCESSENTRY32W process;
@@ -142,18 +151,35 @@ std::wstring programsWithModule(const std::wstring& wanted)
             modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, process.th32ProcessID);
         } while (modules == INVALID_HANDLE_VALUE && GetLastError() == ERROR_BAD_LENGTH);
         if (modules == INVALID_HANDLE_VALUE) continue;
+        const std::wstring name =
+            std::wstring(process.szExeFile) + L" (process " + std::to_wstring(process.th32ProcessID) + L")";
         MODULEENTRY32W module;
         module.dwSize = sizeof module;
         for (BOOL next = Module32FirstW(modules, &module); next; next = Module32NextW(modules, &module)) {
-            if (!samePath(fullPath(module.szExePath), wanted)) continue;
-            if (!holders.empty()) holders += L", ";
-            holders += std::wstring(process.szExeFile) + L" (process " + std::to_wstring(process.th32ProcessID) + L")";
-            break;
+            std::wstring& entry = holders[lowerCase(module.szExePath)];
+            if (entry.find(name) != std::wstring::npos) continue;
+            if (!entry.empty()) entry += L", ";
+            entry += name;
         }
         CloseHandle(modules);
     }
     CloseHandle(processes);
     return holders;
+}
+
+std::wstring holdersIn(const std::map<std::wstring, std::wstring>& modules, const std::wstring& path)
+{
+    if (!exists(path)) return L"";
+    const auto loaded = modules.find(lowerCase(fullPath(path)));
+    if (loaded != modules.end()) return loaded->second;
+    // Held in some other way (opened without sharing, or loaded by a process this one cannot read).
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return L"";
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? L"another program" : L"";
 }
 
 // --- changes ----------------------------------------------------------------------------
@@ -193,10 +219,10 @@ public:
     Outcome check(const std::wstring& extraFolder = L"")
     {
         Outcome outcome;
+        const std::map<std::wstring, std::wstring> modules = loadedModules();
         for (const Change& change : changes_) {
             const std::wstring& path = change.target;
-            if (!exists(path)) continue;
-            const std::wstring holders = holdersOf(path);
+            const std::wstring holders = holdersIn(modules, path);
             if (!holders.empty()) {
                 outcome.status = Outcome::Busy;
                 outcome.message = path + L" is in use by " + holders +
@@ -373,17 +399,7 @@ bool writeEntries(const std::wstring& path, const std::vector<Entry>& entries)
 
 std::wstring holdersOf(const std::wstring& path)
 {
-    if (!exists(path)) return L"";
-    std::wstring holders = programsWithModule(fullPath(path));
-    if (!holders.empty()) return holders;
-    // Held in some other way (opened without sharing, or loaded by a process this one cannot read).
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return L"";
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? L"another program" : L"";
+    return holdersIn(loadedModules(), path);
 }
 
 Outcome install(const std::vector<Entry>& plan, const std::wstring& recordPath)

@@ -47,11 +47,12 @@ setup_run() { # <log name> <program> <arguments...>
   local name=$1 exe=$2
   shift 2
   rm -f "$work/$name.log"
-  "$run" "$exe" "$@" "/LOG=Z:$work/$name.log" >/dev/null 2>&1
+  "$run" "$exe" "$@" "/LOG=$(winpath "$work/$name.log")" >/dev/null 2>&1
   status=$?
   "$wineserver" -w  # the uninstaller goes on in a copy of itself
   tr -d '\r' <"$work/$name.log" 2>/dev/null | sed "s/^/    $name: /"
 }
+winpath() { echo "Z:${1//\//\\}"; }  # switches take paths with backslashes only
 logged() { grep -qF -- "$2" "$work/$1.log" 2>/dev/null || fail "$1: the log does not say \"$2\""; }
 registry() { "$run" reg query "$@" 2>/dev/null | tr -d '\r'; }
 uninstall() { setup_run "$1" "C:\\Program Files\\MELVO Digital Camera\\uninstall.exe" /S "${@:2}"; }
@@ -60,7 +61,7 @@ cp "$windir/$twain/sane.ds" "$work/wine-sane.ds"
 before=$(state)
 
 echo "== a silent install in a fresh prefix"
-setup_run install "Z:$setup_exe" /S
+setup_run install "$setup_exe" /S
 [ "$status" -eq 0 ] || fail "the silent install ended with exit code $status"
 same "$build/bin/LX3TWS32.ds" "$windir/$twain/MELVO/LX3TWS32.ds" "the source is not in $twain\\MELVO"
 same "$build/bin/VXADP32.dll" "$windir/$twain/MELVO/VXADP32.dll" "the codec is not in $twain\\MELVO"
@@ -86,6 +87,7 @@ size=$(sed -n 's/.*EstimatedSize *REG_DWORD *0x\([0-9a-f]*\).*/\1/p' <<<"$entry"
 registry 'HKCU\Software\Wine\DllOverrides' /v sane.ds | grep -q native || fail "the DLL override for sane.ds is not set"
 
 echo "== an application acquires through Wine's manager from the installed copy"
+mkdir -p "$work/pictures"
 cp "$build/bin/twacquire.exe" "$work/app/"  # away from the build's libraries: the installed ones are found
 /usr/bin/python3 -B "$source_dir/tools/camsim/make_camera.py" --family 3 --port 1 --root "$work/cameras" \
   "$build/samples/exif_o6.jpg" "$build/samples/odd_17x9.jpg" >/dev/null || fail "no simulated camera"
@@ -97,17 +99,17 @@ CAMSIM_ROOT="Z:$work/cameras" "$run" "Z:$work/app/twacquire.exe" --auto --hold 1
 "$wineserver" -w
 
 echo "== installed again over it"
-setup_run reinstall "Z:$setup_exe" /S
+setup_run reinstall "$setup_exe" /S
 [ "$status" -eq 0 ] || fail "the install over an existing copy ended with exit code $status"
 logged reinstall "Replaced C:\\windows\\$twain\\MELVO\\LX3TWS32.ds"
 same "$work/wine-sane.ds" "$program/sane.ds of $twain.saved" "the install over it lost Wine's own sane.ds"
 installed=$(state)
 
 echo "== an install while an application holds the source"
-"$run" "Z:$work/app/twacquire.exe" --auto --hold 20000 >"$work/holder.log" 2>&1 &
+"$run" "Z:$work/app/twacquire.exe" --auto --hold 6000 >"$work/holder.log" 2>&1 &
 holder=$!
 for _ in $(seq 100); do grep -q 'Enabled the source' "$work/holder.log" && break; sleep 0.2; done
-setup_run busy "Z:$setup_exe" /S  # waits for the holder too
+setup_run busy "$setup_exe" /S  # waits for the holder too
 [ "$status" -eq 1 ] || fail "the install refused for a held source ended with exit code $status, expected 1"
 wait "$holder"
 grep -q 'Enabled the source' "$work/holder.log" || fail "twacquire never held the source"
@@ -117,7 +119,7 @@ logged busy "Nothing has been changed."
 
 echo "== an install into a folder that cannot be written"
 if chattr +i "$windir/$twain/MELVO" 2>/dev/null; then
-  setup_run readonly "Z:$setup_exe" /S
+  setup_run readonly "$setup_exe" /S
   chattr -i "$windir/$twain/MELVO"
   [ "$status" -eq 2 ] || fail "the install into a folder that cannot be written ended with exit code $status, expected 2"
   logged readonly "Nothing has been changed."
@@ -138,8 +140,8 @@ echo "== a camera software's library, files deleted by hand, the settings remove
 echo "camera software" >"$windir/system32/VX2CM32.dll"
 echo "settings" >"$windir/lx3twain.ini"
 before=$(state)
-setup_run camera-software "Z:$setup_exe" /S
-logged camera-software "Kept C:\\windows\\system32\\VX2CM32.dll"
+setup_run camera-software "$setup_exe" /S
+logged camera-software "Kept C:\\windows\\System32\\VX2CM32.dll"
 rm "$windir/$twain/MELVO/VXADP32.dll"
 uninstall by-hand /REMOVESETTINGS
 logged by-hand "Already gone: C:\\windows\\$twain\\MELVO\\VXADP32.dll"
@@ -147,7 +149,7 @@ logged by-hand "Already gone: C:\\windows\\$twain\\MELVO\\VXADP32.dll"
 diff <(grep -v lx3twain.ini <<<"$before") <(state) | sed 's/^/    left: /' | grep . && fail "the uninstall after files deleted by hand left the prefix changed"
 
 echo "== without the stand-ins and Wine's slot"
-setup_run switches "Z:$setup_exe" /S /NOSTANDINS /NOWINESLOT
+setup_run switches "$setup_exe" /S /NOSTANDINS /NOWINESLOT
 [ -f "$windir/system32/VX1CM32.dll" ] && fail "/NOSTANDINS installed the stand-ins"
 same "$work/wine-sane.ds" "$windir/$twain/sane.ds" "/NOWINESLOT changed Wine's slot"
 [ -f "$windir/$twain/MELVO/LX3TWS32.ds" ] || fail "/NOSTANDINS /NOWINESLOT installed no source"
