@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth x11-utils
   googletest libz-mingw-w64-dev libstb-dev
-  libjpeg62-turbo-dev libjpeg-turbo-progs nasm dpkg-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs nasm dpkg-dev patch
   clang llvm libclang-rt-14-dev
   libspandsp-dev valgrind
   nsis nsis-pluginapi
@@ -22,9 +22,9 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need_install+=("$p")
 done
 
-# VXXIF32's JPEG decoder is libjpeg-turbo, cross-built by the Windows build from Debian's own
-# source package of exactly the version the native build links (libjpeg62-turbo-dev). The
-# source is unpacked here, outside every work tree, and shared by all of them.
+# VXXIF32's JPEG decoder is libjpeg-turbo, built by every build (Windows and native) from a
+# patched copy of Debian's own source package, of exactly the version of libjpeg62-turbo-dev.
+# The source is unpacked here, outside every work tree, shared by all of them and never changed.
 JPEG_SOURCE_ROOT=/usr/local/src/libjpeg-turbo
 jpeg_source_ready() {
   local version

@@ -153,10 +153,14 @@ void readJfif(const uint8_t* p, size_t size, uint32_t* xPpm, uint32_t* yPpm) {
 }
 
 // Frame header: precision, height, width, components and each component's sampling factors.
+// Then what the scans send of each component: for each coefficient the lowest bit position a
+// scan has carried (0 once it is complete; NOT_SENT before any scan carried it).
+constexpr uint8_t NOT_SENT = 0xFF;
 struct FrameComponents {
     uint8_t id[4];
     uint8_t h[4];  // sampling factors
     uint8_t v[4];
+    uint8_t lowestBit[4][64];
 };
 
 uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* facts, FrameComponents* comps) {
@@ -180,6 +184,7 @@ uint16_t readFrame(uint8_t marker, const uint8_t* p, size_t size, JpegFacts* fac
         comps->h[c] = h;
         comps->v[c] = v;
     }
+    std::memset(comps->lowestBit, NOT_SENT, sizeof comps->lowestBit);
     // Height 0 announces a DNL marker later on, which our decoder does not take.
     if (width == 0 || height == 0) return IMG_ERR_UNSUPPORTED;
     if (!pictureSizeAllowed(width, height)) return IMG_ERR_TOO_LARGE;
@@ -254,6 +259,31 @@ uint16_t checkScanHeader(const uint8_t* p, size_t size, const JpegFacts& facts, 
         if (needsAc && !(definedTables & (1u << (4 + ac)))) return IMG_ERR_BAD_FORMAT;
     }
     return IMG_OK;
+}
+
+// Records what a checked scan header sends: its coefficients down to its low bit position. A
+// sequential frame sends each component whole in exactly one scan.
+uint16_t recordScan(const uint8_t* p, const JpegFacts& facts, FrameComponents* comps) {
+    uint8_t count = p[0];
+    uint8_t start = p[1 + count * 2], end = p[2 + count * 2], low = p[3 + count * 2] & 15;
+    for (uint8_t i = 0; i < count; ++i) {
+        uint8_t c = 0;
+        while (comps->id[c] != p[1 + i * 2]) ++c;  // checkScanHeader found it among the frame's
+        if (facts.frameMarker != 0xC2 && comps->lowestBit[c][0] != NOT_SENT) return IMG_ERR_BAD_FORMAT;
+        for (uint8_t k = start; k <= end; ++k)
+            if (low < comps->lowestBit[c][k]) comps->lowestBit[c][k] = low;
+    }
+    return IMG_OK;
+}
+
+// True when the scans sent every bit of every coefficient. Scans missing at the end (a
+// progressive file cut after one of its scans, a component never sent) would leave part of the
+// picture grey or blurred without the decoder saying a word.
+bool everyCoefficientSent(const JpegFacts& facts, const FrameComponents& comps) {
+    for (uint8_t c = 0; c < facts.components; ++c)
+        for (uint8_t k = 0; k < 64; ++k)
+            if (comps.lowestBit[c][k] != 0) return false;
+    return true;
 }
 
 // 8 x 8 blocks the picture's components hold. Every block costs at least one bit of
@@ -335,6 +365,7 @@ uint16_t walkJpeg(const uint8_t* data, size_t size, bool headersOnly, uint64_t f
         } else if (marker == 0xDA) {
             if (!facts->frameMarker) return IMG_ERR_BAD_FORMAT;  // a scan before its frame
             uint16_t rc = checkScanHeader(body, bodySize, *facts, comps, huffmanTables);
+            if (rc == IMG_OK) rc = recordScan(body, *facts, &comps);
             if (rc != IMG_OK) return rc;
             // Each scan is a pass over the whole picture: thousands of tiny scans would keep
             // the decoder busy for minutes. Real progressive files have about ten.
@@ -359,6 +390,7 @@ uint16_t walkJpeg(const uint8_t* data, size_t size, bool headersOnly, uint64_t f
     }
     if (!facts->frameMarker || !sawScan) return IMG_ERR_BAD_FORMAT;
     if (!headersOnly && entropyBytes * 8 < blockCount(*facts, comps)) return IMG_ERR_TRUNCATED;
+    if (!headersOnly && !everyCoefficientSent(*facts, comps)) return IMG_ERR_CORRUPT;
     if (!facts->xPelsPerMeter) {  // Exif's resolution wins; JFIF's density is the fallback
         facts->xPelsPerMeter = jfifX;
         facts->yPelsPerMeter = jfifY;

@@ -58,16 +58,24 @@ uint16_t codeForError(int messageCode) {
     }
 }
 
+// Bytes a scan's data may hold beyond its last block: a few bytes of padding some encoders
+// write. More means data for blocks the frame does not have, as when the frame header states a
+// picture smaller than its scan holds.
+constexpr int SCAN_SLACK_BYTES = 16;
+
 // libjpeg only warns about damaged entropy-coded data and goes on, filling the rest of the
 // picture with grey or garbage. A bitmap like that is no picture: these fail the decode.
-// Stray bytes between segments, an unknown Adobe transform or JFIF revision are harmless.
-uint16_t codeForWarning(int messageCode) {
-    switch (messageCode) {
-    case JWRN_HUFF_BAD_CODE:
+// Unknown Adobe transforms or JFIF revisions are harmless. (Stray bytes between segments never
+// reach the decoder: parseJpeg refuses them.)
+uint16_t codeForWarning(const jpeg_error_mgr& err) {
+    switch (err.msg_code) {
+    case JWRN_HUFF_BAD_CODE:  // from both Huffman decoders: our libjpeg-turbo is patched for the fast one
     case JWRN_HIT_MARKER:  // a scan's data ends before its blocks do
     case JWRN_MUST_RESYNC:  // a restart marker out of sequence
     case JWRN_BOGUS_PROGRESSION:
         return IMG_ERR_CORRUPT;
+    case JWRN_EXTRANEOUS_DATA:  // bytes after a scan's or restart interval's last block
+        return err.msg_parm.i[0] > SCAN_SLACK_BYTES ? IMG_ERR_CORRUPT : IMG_OK;
     case JWRN_JPEG_EOF:
         return IMG_ERR_TRUNCATED;
     default:
@@ -79,7 +87,7 @@ void onError(j_common_ptr cinfo) { failWith(cinfo, codeForError(cinfo->err->msg_
 
 void onMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return;  // trace messages
-    uint16_t code = codeForWarning(cinfo->err->msg_code);
+    uint16_t code = codeForWarning(*cinfo->err);
     if (code != IMG_OK) failWith(cinfo, code);
 }
 

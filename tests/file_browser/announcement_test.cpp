@@ -180,6 +180,30 @@ TEST_F(Announcement, OkAnnouncesOnlyTheSelectedFilesOfTheTypeShown)
     EXPECT_EQ(Positions({1}), selectedPositions(FILE_KIND_EXIF)) << "the Exif selection stays for later";
 }
 
+TEST_F(Announcement, ADamagedPictureFailsWithAFileReadErrorAndTheNextStillArrives)
+{
+    tree.damagedJpeg("bad.jpg");  // between b.jpg and c.jpg
+    BrowserDriver browser(tree.root());
+    EXPECT_TRUE(nearColour(RGB(64, 64, 64), browser.thumbnailColour(3), 2)) << "placeholder";
+    browser.click(3);
+    browser.click(4, MK_CONTROL);
+    browser.pressButton(IDOK);
+    ASSERT_EQ(2, pendingCount());
+
+    TW_UINT32 handle = 0;
+    EXPECT_EQ(TWRC_FAILURE, call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle));
+    EXPECT_EQ(0u, handle);
+    EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
+    std::vector<std::string> errors;  // the progress dialog is recorded too
+    for (const RecordedBox& box : boxes.boxes())
+        if (box.caption == "MELVO DIGITAL CAMERA ERROR") errors.push_back(box.text);
+    EXPECT_EQ(std::vector<std::string>{"Twain error.\nFile read error.  An operation error just occurred.(5)"}, errors);
+    TW_PENDINGXFERS pending = {};
+    EXPECT_EQ(TWRC_SUCCESS, call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending));
+    EXPECT_EQ(1, pending.Count);
+    EXPECT_TRUE(nearColour(BLUE, transferColour())) << "c.jpg still arrives";
+}
+
 TEST_F(Announcement, AMemoryTransferGetsItsFirstPictureAtOk)
 {
     ASSERT_EQ(TWRC_SUCCESS, session.disable());

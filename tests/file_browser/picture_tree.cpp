@@ -103,6 +103,20 @@ void PictureTree::jpeg(const std::string& relative, COLORREF colour) const
     writeFile(path(relative), file.data(), file.size());
 }
 
+void PictureTree::damagedJpeg(const std::string& relative) const
+{
+    std::vector<uint8_t> rgb(256 * 192 * 3);
+    uint32_t seed = 1;
+    for (uint8_t& v : rgb) v = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(stbi_write_jpg_to_func(appendBytes, &file, 256, 192, 3, rgb.data(), 95));
+    size_t scan = 2;  // the entropy-coded data runs from the scan header's end to EOI
+    while (!(file[scan] == 0xFF && file[scan + 1] == 0xDA)) scan += 2 + (file[scan + 2] << 8 | file[scan + 3]);
+    scan += 2 + (file[scan + 2] << 8 | file[scan + 3]);
+    for (size_t at = scan; at + 2 < file.size() - 2; at += 2) file[at] = 0xFF, file[at + 1] = 0;
+    writeFile(path(relative), file.data(), file.size());
+}
+
 void PictureTree::k4i(const std::string& relative, COLORREF colour, uint16_t kind) const
 {
     const std::vector<uint8_t> rgb = solidRgb(colour);

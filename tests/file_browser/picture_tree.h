@@ -22,6 +22,9 @@ public:
     void directory(const std::string& relative) const;
     // A 64 x 48 baseline JPEG (JFIF, no embedded thumbnail) of one colour.
     void jpeg(const std::string& relative, COLORREF colour) const;
+    // A 256 x 192 JPEG of noise with intact headers whose scan data is all one bits (stuffed
+    // 0xFF bytes), which no Huffman code can be.
+    void damagedJpeg(const std::string& relative) const;
     // A 64 x 48 K4I file of one colour; `kind` 2 is not a still picture.
     void k4i(const std::string& relative, COLORREF colour, uint16_t kind = 1) const;
     // Any bytes, for corrupt files.

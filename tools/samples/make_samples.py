@@ -157,6 +157,17 @@ def many_scans_jpeg(cjpeg, folder):
     return dc[:-2] + eob_table + scans + b"\xff\xd9"
 
 
+def components_apart_jpeg(cjpeg, folder, image):
+    """A sequential (not progressive) JPEG with one scan per component, written by cjpeg."""
+    script = os.path.join(folder, "components_apart.tmp")
+    with open(script, "w") as f:
+        f.write("0;\n1;\n2;\n")
+    data = subprocess.run([cjpeg, "-quality", "90", "-scans", script], input=ppm_bytes(image),
+                          stdout=subprocess.PIPE, check=True).stdout
+    os.remove(script)
+    return data
+
+
 def ppm_bytes(image):
     return b"P6\n%d %d\n255\n" % image.size + image.tobytes()
 
@@ -223,6 +234,8 @@ def main():
                                            stdout=subprocess.PIPE, check=True).stdout,
         "no Exif, restart marker after every MCU row (cjpeg)")
     put("many_scans.jpg", many_scans_jpeg(cjpeg, folder), "no Exif, grey progressive 64 x 48 in 127 valid scans")
+    put("components_apart.jpg", components_apart_jpeg(cjpeg, folder, picture),
+        "no Exif, sequential, one scan per component (Y, Cb, Cr; cjpeg)")
     s6 = stored(picture, 6)
     put("progressive_o6.jpg", jpeg_bytes(s6, progressive=True, exif=exif_segment(orientation=6)),
         "Exif II, orientation 6, progressive, no thumbnail, stored 479 x 641")
@@ -248,6 +261,7 @@ def main():
         "exif/cmyk_small.jpg": jpeg_bytes(small.convert("CMYK"), quality=70),
         "exif/restart_small.jpg": subprocess.run([cjpeg, "-quality", "70", "-restart", "1B"], input=ppm_bytes(small),
                                                  stdout=subprocess.PIPE, check=True).stdout,
+        "exif/components_apart_small.jpg": components_apart_jpeg(cjpeg, folder, small),
         "k4i/k4i_small_o6.k4i": k4i_bytes(small6, 6, (2835, 2835)),
         "k4i/k4i_17x9.k4i": k4i_bytes(upright_picture(17, 9)),
         "k4i/camera_data_small.k4cd": camera_data([(1, k4i_bytes(small, 1)), (3, b"REL")]),

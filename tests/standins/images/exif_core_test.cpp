@@ -303,6 +303,8 @@ TEST(ExifDecode, HostileAndDamagedFilesGetClearCodes) {
     f = good;
     f[sof + 1] = 0xC9;
     cases.push_back({"arithmetic coding", f, IMG_ERR_UNSUPPORTED});
+    f[sof + 1] = 0xC3;
+    cases.push_back({"lossless", f, IMG_ERR_UNSUPPORTED});
     f = good;
     f[sof + 4] = 12;
     cases.push_back({"12-bit samples", f, IMG_ERR_UNSUPPORTED});
@@ -348,6 +350,86 @@ TEST(ExifDecode, HostileAndDamagedFilesGetClearCodes) {
         std::vector<uint8_t> cut(good.begin(), good.begin() + long(length));
         VectorBlock block;
         EXPECT_NE(IMG_OK, decode(cut, &block)) << "length " << length;
+    }
+}
+
+// The entropy-coded data of each scan, in file order: [first, second) byte ranges.
+std::vector<std::pair<size_t, size_t>> scanData(const std::vector<uint8_t>& f) {
+    std::vector<std::pair<size_t, size_t>> scans;
+    for (size_t at = 2; at + 4 <= f.size() && f[at] == 0xFF && f[at + 1] != 0xD9;) {
+        size_t next = at + 2 + size_t(f[at + 2] << 8 | f[at + 3]);
+        if (f[at + 1] == 0xDA) {
+            at = next;
+            while (!(f[next] == 0xFF && f[next + 1] != 0 && (f[next + 1] & 0xF8) != 0xD0)) ++next;
+            scans.push_back({at, next});
+        }
+        at = next;
+    }
+    return scans;
+}
+// 16 stuffed 0xFF bytes (128 one bits: no Huffman code) over scan `scan`, `percent` of the way in.
+void oneBits(std::vector<uint8_t>* f, size_t scan, size_t percent) {
+    auto [first, end] = scanData(*f).at(scan);
+    size_t at = first + (end - first - 32) * percent / 100;
+    for (size_t i = 0; i < 32; i += 2) (*f)[at + i] = 0xFF, (*f)[at + i + 1] = 0;
+}
+void setFrameSize(std::vector<uint8_t>* f, uint16_t width, uint16_t height) {
+    size_t sof = frameHeaderOffset(*f);
+    (*f)[sof + 5] = uint8_t(height >> 8), (*f)[sof + 6] = uint8_t(height);
+    (*f)[sof + 7] = uint8_t(width >> 8), (*f)[sof + 8] = uint8_t(width);
+}
+// The file cut before scan `scan`'s header and closed with EOI.
+void dropScansFrom(std::vector<uint8_t>* f, size_t scan) {
+    size_t header = scanData(*f).at(scan).first;
+    while (!((*f)[header] == 0xFF && (*f)[header + 1] == 0xDA)) --header;
+    f->resize(header);
+    f->insert(f->end(), {0xFF, 0xD9});
+}
+
+// libjpeg-turbo decodes most of a file in memory with its fast Huffman decoder, the rest (the
+// last few KB, restart intervals, progressive scans) with its careful one: damage must be
+// refused wherever it lies, by whole pictures and reduced-scale thumbnails alike. So must scan
+// data that disagrees with the frame header, or scans missing from the file.
+TEST(ExifDamage, DamagedScanDataIsRefusedWhereverItLies) {
+    using Damage = void (*)(std::vector<uint8_t>*);
+    // None has an embedded thumbnail: thumbnails too are decoded from the scans.
+    const char *baseline = "exif_res_nothumb.jpg", *restarts = "restart_rows.jpg", *apart = "components_apart.jpg",
+               *progressive = "progressive.jpg";
+    struct Case {
+        const char* what;
+        const char* file;
+        Damage damage;
+        uint16_t expected;
+    } cases[] = {
+        {"start of the scan", baseline, [](auto f) { oneBits(f, 0, 0); }, IMG_ERR_CORRUPT},
+        {"middle of the scan", baseline, [](auto f) { oneBits(f, 0, 50); }, IMG_ERR_CORRUPT},
+        {"end of the scan", baseline, [](auto f) { oneBits(f, 0, 100); }, IMG_ERR_CORRUPT},
+        {"inside a restart interval", restarts, [](auto f) { oneBits(f, 0, 50); }, IMG_ERR_CORRUPT},
+        {"luminance scan", apart, [](auto f) { oneBits(f, 0, 50); }, IMG_ERR_CORRUPT},
+        {"blue chroma scan", apart, [](auto f) { oneBits(f, 1, 50); }, IMG_ERR_CORRUPT},
+        {"red chroma scan", apart, [](auto f) { oneBits(f, 2, 50); }, IMG_ERR_CORRUPT},
+        {"progressive DC scan", progressive, [](auto f) { oneBits(f, 0, 50); }, IMG_ERR_CORRUPT},
+        {"progressive chroma AC scan", progressive, [](auto f) { oneBits(f, 3, 50); }, IMG_ERR_CORRUPT},
+        {"progressive last refinement", progressive, [](auto f) { oneBits(f, 9, 100); }, IMG_ERR_CORRUPT},
+        {"frame lower than its data", baseline, [](auto f) { setFrameSize(f, 641, 240); }, IMG_ERR_CORRUPT},
+        {"frame narrower than its data", baseline, [](auto f) { setFrameSize(f, 320, 479); }, IMG_ERR_CORRUPT},
+        {"restart intervals beyond the frame", restarts, [](auto f) { setFrameSize(f, 641, 240); }, IMG_ERR_CORRUPT},
+        {"progressive without its last scan", progressive, [](auto f) { dropScansFrom(f, 9); }, IMG_ERR_CORRUPT},
+        {"progressive without its refinements", progressive, [](auto f) { dropScansFrom(f, 6); }, IMG_ERR_CORRUPT},
+        {"component never sent", apart, [](auto f) { dropScansFrom(f, 2); }, IMG_ERR_CORRUPT},
+        {"component sent twice", apart,
+         [](auto f) { (*f)[scanData(*f)[2].first - 5] = (*f)[scanData(*f)[1].first - 5]; },  // scan 3 names scan 2's
+         IMG_ERR_BAD_FORMAT},
+        {"a few bytes of padding after the scan", baseline,
+         [](auto f) { f->insert(f->end() - 2, 6, uint8_t(0)); }, IMG_OK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> file = readSample(c.file);
+        c.damage(&file);
+        VectorBlock block, thumb;
+        EXPECT_EQ(c.expected, decode(file, &block));
+        EXPECT_EQ(c.expected, thumbnail(file, &thumb));
     }
 }
 
