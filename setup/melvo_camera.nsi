@@ -319,9 +319,9 @@ FunctionEnd
 !insertmacro RestoreWineOverrideFunction "un."
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SEC_SOURCE} "The data source for 32-bit TWAIN applications (and, on 64-bit Windows, for 64-bit ones), the sound codec and a read-me."
-  !insertmacro MUI_DESCRIPTION_TEXT ${SEC_STANDINS} "Stand-ins for the camera software's five libraries: three cameras simulated from folders, a K4I and an Exif decoder. Installed only where no library of that name is on this computer; a camera software's own are kept."
-  !insertmacro MUI_DESCRIPTION_TEXT ${SEC_WINE} "Wine's TWAIN manager loads only the file sane.ds: put this source there (the file there now is kept and put back at uninstall) and tell Wine to use it."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SEC_SOURCE} "For 32-bit applications, and 64-bit ones on 64-bit Windows; with its sound codec and a read-me."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SEC_STANDINS} "Left out wherever a library of its name is: your camera software's own are never replaced."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SEC_WINE} "Wine's manager loads only sane.ds. The file there now is put back at uninstall."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 ; Section numbers are known only below the sections.
