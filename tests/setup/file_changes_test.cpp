@@ -242,8 +242,11 @@ TEST_F(FileChanges, AFileLoadedByAnotherProgramIsNamedAndNothingChanges)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION holder = {};
     ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder));
+    // The file is mapped (held) a moment before the loader lists the library among the holder's
+    // modules: wait until the holder can be named.
     std::wstring holders;
-    for (int i = 0; i < 100 && holders.empty(); ++i, Sleep(50)) holders = setup::holdersOf(library);
+    for (int i = 0; i < 200 && holders.find(L"(process") == std::wstring::npos; ++i, Sleep(50))
+        holders = setup::holdersOf(library);
 
     const Outcome install = setup::install(fullPlan(), record_);
     const Outcome uninstall = setup::uninstall(record_);
