@@ -3,6 +3,7 @@
 // without the end code; Cancel reaches the library; the focus goes where it belongs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -140,6 +141,43 @@ TEST_F(LibraryCalls, FailedDownloadReturnsTheLibraryCodeUnchanged) {
     EXPECT_EQ(0xFF33, libGetPicture1(windows.owner, 1, &data, &size));
     EXPECT_TRUE(IsWindowEnabled(windows.owner));
     EXPECT_EQ(nullptr, progressDialog());
+}
+
+// The camera layer tells whatever listener the windows install; here one that only writes down
+// what it hears, with no dialog and no window.
+std::vector<std::string> g_heard;
+
+TEST_F(LibraryCalls, EveryReportAndTheEndOfEachCallReachTheInstalledListener) {
+    g_heard.clear();
+    cameraReportProgressTo(ProgressListener{
+        [] { return HWND(nullptr); }, [](HWND) { g_heard.push_back("starts"); },
+        [](ProgressTask task, int code, int value) -> int {
+            const char* name = task == ProgressTask::Download ? "download" : task == ProgressTask::Decode ? "decode" : "lx3";
+            g_heard.push_back(std::string(name) + " " + std::to_string(code) + (code == PROGRESS_PERCENT ? " %" : ""));
+            return PROGRESS_GO_ON;
+        },
+        [](HWND, bool focusOwner) { g_heard.push_back(focusOwner ? "ended, focus back" : "ended"); }});
+    folders.makeCameraWithPictures(1, 1, {"a.k4i"}, "[faults]\r\nnoend=1\r\n");
+    openLx1(1);
+    HGLOBAL data = nullptr;
+    uint32_t size = 0;
+    ASSERT_EQ(0, libGetPicture1(windows.owner, 1, &data, &size));
+    GlobalFree(data);
+    EXIF_OPTIONS options = {8, 8, 1};
+    EXIF_RESULT result = {};
+    const std::string file = std::string(SAMPLES_DIR) + "\\odd_17x9.jpg";
+    ASSERT_EQ(0, libDecodeExifFile(windows.owner, file.c_str(), &result, &options));
+    GlobalFree(result.bitmap);
+    GlobalFree(result.extra);
+    showCameraProgressInDialogs();
+
+    // The download sends no end code; the call's end comes all the same.
+    const auto end = std::find(g_heard.begin(), g_heard.end(), "ended, focus back");
+    ASSERT_NE(g_heard.end(), end);
+    EXPECT_EQ((std::vector<std::string>{"starts", "download 1"}), std::vector<std::string>(g_heard.begin(), g_heard.begin() + 2));
+    EXPECT_EQ("download 16 %", *(end - 1));
+    EXPECT_EQ((std::vector<std::string>{"starts", "decode 1"}), std::vector<std::string>(end + 1, end + 3));
+    EXPECT_EQ((std::vector<std::string>{"decode 2", "ended"}), std::vector<std::string>(g_heard.end() - 2, g_heard.end()));
 }
 
 // ---- Decodes --------------------------------------------------------------------------------
