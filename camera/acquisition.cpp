@@ -1,7 +1,6 @@
 #include "camera/acquisition.h"
 
 #include "camera/camera_position.h"
-#include "camera/camera_settings.h"
 #include "camera/library_calls.h"
 #include "win32/global_memory.h"
 #include "win32/maker/vxk4x32.h"
@@ -91,15 +90,13 @@ uint16_t splitCameraData(HGLOBAL data, uint32_t size, HGLOBAL* k4i, uint32_t* k4
     return read ? 0 : 0xFFFF;
 }
 
-uint16_t downloadPicture(DecodedPicture* picture, uint16_t pictureNumber)
+uint16_t downloadPicture(DecodedPicture* picture, uint16_t pictureNumber, CameraDataDownload download)
 {
     *picture = DecodedPicture{};
     const uint16_t number = pictureNumber;
     HGLOBAL cameraData = nullptr;
     uint32_t cameraSize = 0;
-    const uint16_t code = g_settings.modelNumber == MODEL_LX1
-                              ? libGetPicture1(progressOwner(), number, &cameraData, &cameraSize)
-                              : libGetPicture2(progressOwner(), number, &cameraData, &cameraSize);
+    const uint16_t code = download(progressOwner(), number, &cameraData, &cameraSize);
     ScopedGlobal data(cameraData);
     if (code != 0) {
         if (code == CAM_ERR_CANCELLED) g_camera.currentPicture = number;
@@ -145,22 +142,4 @@ uint16_t downloadPictureLx3(DecodedPicture* picture, uint16_t pictureNumber)
     const uint16_t decoded = decodeExifMemory(picture, data.get(), request.dataSize);
     if (decoded == DEC_ERR_CANCELLED) g_camera.currentPicture = pictureNumber;
     return decoded;
-}
-
-uint16_t cameraTakePicture(uint16_t pictureNumber, DecodedPicture* picture)
-{
-    *picture = DecodedPicture{};
-    switch (g_settings.modelNumber) {
-    case MODEL_LX1:
-    case MODEL_LX2: {
-        g_camera.currentPicture = pictureNumber;
-        const uint16_t code = downloadPicture(picture, pictureNumber);
-        return code == CAM_ERR_SKIP ? 0 : code;
-    }
-    case MODEL_LX3:
-        g_camera.currentPicture = pictureNumber;
-        return downloadPictureLx3(picture, pictureNumber);
-    default:
-        return ACQUIRE_ERR_UNKNOWN;
-    }
 }

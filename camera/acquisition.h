@@ -1,5 +1,6 @@
-// Acquisition of one camera picture: downloaded through the family's library and decoded into a
-// bitmap (image_decoding.h). Which pictures are acquired, and when, is the caller's.
+// Acquisition of one camera picture by the families' libraries: downloaded and decoded into a
+// bitmap (image_decoding.h). The camera connection takes a picture through them
+// (camera_connection.h: cameraTakePicture); which pictures, and when, is its caller's.
 #pragma once
 
 #include <windows.h>
@@ -8,21 +9,14 @@
 
 #include "camera/image_decoding.h"
 
-// Code of an acquisition from a camera whose family the settings do not name.
-constexpr uint16_t ACQUIRE_ERR_UNKNOWN = 0xFFFF;
-
-// Camera picture `pictureNumber`, which the camera then stands on. 0 with the picture; 0 with
-// no picture when an LX-1 or LX-2 camera skipped it (CAM_ERR_SKIP) or its data held no picture:
-// the caller goes on with the next. Otherwise the library's code: DEC_ERR_NOMEMORY (16 or 19),
-// DEC_ERR_CANCELLED or CAM_ERR_CANCELLED after Cancel in the progress dialog, anything else a
-// failure of the camera.
-uint16_t cameraTakePicture(uint16_t pictureNumber, DecodedPicture* picture);
+// A download of camera data (library_calls.h: libGetPicture1, libGetPicture2).
+typedef uint16_t (*CameraDataDownload)(HWND owner, uint16_t pictureNumber, HGLOBAL* data, uint32_t* dataSize);
 
 // One LX-1 or LX-2 picture: downloaded as camera data, split into the maker's files in the
 // temporary directory, decoded from a temporary K4I file. 0 with no picture when the camera
 // data held none; 1 when the temporary file could not be written. Nothing stays behind in the
 // temporary directory, whatever the outcome.
-uint16_t downloadPicture(DecodedPicture* picture, uint16_t pictureNumber);
+uint16_t downloadPicture(DecodedPicture* picture, uint16_t pictureNumber, CameraDataDownload download);
 // One LX-3 picture: downloaded as Exif JPEG data and decoded in memory.
 uint16_t downloadPictureLx3(DecodedPicture* picture, uint16_t pictureNumber);
 

@@ -1,6 +1,7 @@
 // Where the camera stands: the values the camera connection keeps while a link is open and
 // that the picture list and the camera page read. All zero before any connection. The camera
-// connection (camera_connection.cpp) is their one writer.
+// connection and the families' operations (camera_connection.cpp, camera_families.cpp) are
+// their only writers.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,3 @@ struct CameraPosition {
 };
 
 extern CameraPosition g_camera;
-
-// The picture count as the family's library reports it: LX-3 counts in 16 bits.
-uint32_t pictureCountOfModel();

@@ -3,8 +3,8 @@
 #include "camera_window/camera_commands.h"
 
 #include "camera/camera_connection.h"
+#include "camera/camera_families.h"
 #include "camera/camera_position.h"
-#include "camera/camera_settings.h"
 #include "camera_window/camera_window_state.h"
 #include "camera_window/error_box.h"
 #include "camera_window/page_drawing.h"
@@ -64,11 +64,12 @@ void step(BusyCommand busy, void (*drawLook)(), uint16_t (*move)())
     finish(moveCamera(move));
 }
 
-// LX-3: the number typed into the number box, when it names another picture of the camera. A
-// number out of range puts the current number back into the box.
+// The number typed into the number box, when it names another picture of a camera that jumps
+// to a number. A number out of range puts the current number back into the box.
 uint16_t jumpToTypedNumber(WPARAM command)
 {
-    if (g_settings.modelNumber != MODEL_LX3 || pictureCountOfModel() == 0 || HIWORD(command) != EN_CHANGE) return 0;
+    const CameraFamily* family = cameraFamily();
+    if (!family || !family->jumpsToNumber || pictureCountOfModel() == 0 || HIWORD(command) != EN_CHANGE) return 0;
     HWND box = pageControl(IDC_NUMBER);
     char text[NUMBER_BOX_CHARACTERS + 1] = "";
     if (!box || GetWindowTextA(box, text, sizeof text) == 0) return 0;
@@ -142,7 +143,8 @@ void commandCancelAll()
 
 void commandChooseMedium(uint16_t medium)
 {
-    if (g_settings.modelNumber != MODEL_LX2) {
+    const CameraFamily* family = cameraFamily();
+    if (!family || !family->switchesMedium) {
         g_cameraWindow.busy = BUSY_NONE;
         return;
     }

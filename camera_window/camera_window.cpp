@@ -3,6 +3,7 @@
 #include "camera_window/camera_window.h"
 
 #include "camera/camera_connection.h"
+#include "camera/camera_families.h"
 #include "camera/camera_position.h"
 #include "camera/camera_settings.h"
 #include "camera_window/camera_commands.h"
@@ -188,11 +189,12 @@ LRESULT onOptionTab(HWND window)
 bool cameraControlEnabled(int id)
 {
     if (g_cameraWindow.page != CAMERA_ONLINE) return false;
+    const CameraFamily* family = cameraFamily();
     switch (id) {
-    case IDC_NUMBER: return g_settings.modelNumber == MODEL_LX3 && g_camera.currentPicture != 0;
+    case IDC_NUMBER: return family && family->jumpsToNumber && g_camera.currentPicture != 0;
     case IDC_TOTAL:  return false;
-    case IDC_CARD:   return g_settings.modelNumber == MODEL_LX1 || g_settings.modelNumber == MODEL_LX2;
-    case IDC_MEMORY: return g_settings.modelNumber == MODEL_LX2 || g_settings.modelNumber == MODEL_LX3;
+    case IDC_CARD:   return family && family->hasCard;
+    case IDC_MEMORY: return family && family->hasInternalMemory;
     default:         return true;
     }
 }

@@ -4,8 +4,8 @@
 #include "camera_window/page_drawing.h"
 
 #include "camera/camera_connection.h"
+#include "camera/camera_families.h"
 #include "camera/camera_position.h"
-#include "camera/camera_settings.h"
 #include "camera_window/camera_window_state.h"
 #include "camera_window/picture_list.h"
 #include "camera_window/window_class.h"
@@ -189,8 +189,8 @@ const char* radioImage(int id)
     if (g_cameraWindow.page == CAMERA_OFFLINE) return "IDB_DSRADIO";
     const uint32_t medium = id == IDC_CARD ? MEDIUM_CARD : MEDIUM_INTERNAL;
     if (g_camera.storageMedium == medium) return "IDB_ONRADIO";
-    const int32_t modelWithout = id == IDC_CARD ? MODEL_LX3 : MODEL_LX1;
-    if (g_settings.modelNumber == modelWithout) return "IDB_DSRADIO";
+    const CameraFamily* family = cameraFamily();
+    if (family && !(id == IDC_CARD ? family->hasCard : family->hasInternalMemory)) return "IDB_DSRADIO";
     return "IDB_OFRADIO";
 }
 

@@ -1,5 +1,6 @@
 #include "camera_window/picture_list.h"
 
+#include "camera/camera_families.h"
 #include "camera/camera_position.h"
 
 #include <algorithm>

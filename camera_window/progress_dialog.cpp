@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "camera/camera_families.h"
 #include "camera/camera_settings.h"
 #include "camera/library_calls.h"
 #include "camera_window/camera_window_state.h"
@@ -67,15 +68,21 @@ void drawBarControl(HWND bar, int percent) {
     if (dc) paintProgressBar(dc.get(), client, percent);
 }
 
+// The family's download dialog has its labels written again at every drawing.
+bool labelsRedrawn() {
+    const CameraFamily* family = cameraFamily();
+    return family && family->redrawsProgressLabels;
+}
+
 // Repeating an unchanged percentage costs a redraw each time for nothing; after a few the
-// bar is surely on screen. LX-2 cameras redraw every time, because their dialog also has its
-// labels written again (see drawBar).
+// bar is surely on screen. A family whose dialog has its labels written again (LX-2) redraws
+// every time (see drawBar).
 bool passesRedrawLimit(uint16_t percent) {
     if (g_progress.drawCounter == 0) {
         g_progress.drawCounter = 1;
         return true;
     }
-    if (percent != g_progress.lastPercent || g_settings.modelNumber == MODEL_LX2) {
+    if (percent != g_progress.lastPercent || labelsRedrawn()) {
         g_progress.drawCounter = 0;
         g_progress.lastPercent = percent;
         return true;
@@ -87,12 +94,12 @@ bool passesRedrawLimit(uint16_t percent) {
     return false;
 }
 
-// The labels of the LX-2 download dialog, written again at every drawing.
+// The dialog's labels, written again at every drawing for a family that asks for it.
 struct Label {
     int id;
     const char* text;
 };
-const Label LX2_LABELS[] = {
+const Label REDRAWN_LABELS[] = {
     {IDC_SCALE0, "0"},   {IDC_SCALE25, "25"},   {IDC_SCALE50, "50"},        {IDC_SCALE75, "75"},
     {IDC_SCALE100, "100"}, {IDC_PROCESSING, "Processing..."}, {IDCANCEL, "Cancel"},
 };
@@ -107,8 +114,8 @@ void drawBar(int percent) {
     std::snprintf(text, sizeof text, "%d%%", percent);
     if (g_progress.percentText) SetWindowTextA(g_progress.percentText, text);
 
-    if (g_settings.modelNumber != MODEL_LX2) return;
-    for (const Label& label : LX2_LABELS) SetDlgItemTextA(g_progress.dialog, label.id, label.text);
+    if (!labelsRedrawn()) return;
+    for (const Label& label : REDRAWN_LABELS) SetDlgItemTextA(g_progress.dialog, label.id, label.text);
     UpdateWindow(GetDlgItem(g_progress.dialog, IDCANCEL));
 }
 

@@ -9,12 +9,13 @@ struct SettingsBoxes {
     HWND speed;
 };
 
-// Fills freshly created boxes with their lists and selects the current settings, loading the
+// Fills freshly created boxes with their lists (the families in camera/camera_families.h) and
+// selects the current settings, loading the
 // settings file first when nothing is loaded (camera/camera_settings.h). 0 when the file's
 // defaults could not be written; the boxes are then left without a selection.
 int settingsShow(const SettingsBoxes& boxes);
 // Hands the three selections to the settings. Returns 1.
 int settingsTake(const SettingsBoxes& boxes);
-// Rebuilds the speed list for the model chosen in the model box: LX-1 lines go no faster than
-// 19200 bits per second. Returns 1.
+// Rebuilds the speed list for the family chosen in the model box, whose line may take only the
+// slower speeds (LX-1: up to 19200 bits per second). Returns 1.
 int settingsFitSpeedList(const SettingsBoxes& boxes);

@@ -1,6 +1,5 @@
 #include "twain/announced_pictures.h"
 
-#include "camera/acquisition.h"
 #include "camera/camera_connection.h"
 #include "camera_window/camera_commands.h"
 #include "camera_window/camera_window.h"
