@@ -399,7 +399,8 @@ bool fileBrowserWindowExists()
 
 void adoptFileBrowserWindow(HWND owner)
 {
-    if (GetWindow(g_fileBrowserWindow, GW_OWNER) != owner) SetWindowLongPtrA(g_fileBrowserWindow, GWLP_HWNDPARENT, LONG_PTR(owner));
+    if (GetWindow(g_fileBrowserWindow, GW_OWNER) != owner)
+        SetWindowLongPtrA(g_fileBrowserWindow, GWLP_HWNDPARENT, LONG_PTR(owner));
 }
 
 void destroyFileBrowserWindow()

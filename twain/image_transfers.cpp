@@ -28,9 +28,12 @@ enum class Mechanism { Native, Memory };
 ReturnCode acquisitionFailed(uint16_t code, Mechanism mechanism)
 {
     switch (reportAcquisitionFailure(code)) {
-    case AcquisitionFailure::Cancelled:    return mechanism == Mechanism::Native ? ReturnCode::Cancel : ReturnCode::XferDone;
-    case AcquisitionFailure::CameraFailed: return ReturnCode::Cancel;
-    default:                               return ReturnCode::Failure;
+    case AcquisitionFailure::Cancelled:
+        return mechanism == Mechanism::Native ? ReturnCode::Cancel : ReturnCode::XferDone;
+    case AcquisitionFailure::CameraFailed:
+        return ReturnCode::Cancel;
+    default:
+        return ReturnCode::Failure;
     }
 }
 

@@ -152,7 +152,8 @@ TEST_F(LibraryCalls, EveryReportAndTheEndOfEachCallReachTheInstalledListener) {
     cameraReportProgressTo(ProgressListener{
         [] { return HWND(nullptr); }, [](HWND) { g_heard.push_back("starts"); },
         [](ProgressTask task, int code, int value) -> int {
-            const char* name = task == ProgressTask::Download ? "download" : task == ProgressTask::Decode ? "decode" : "lx3";
+            const char* name = task == ProgressTask::Download ? "download"
+                               : task == ProgressTask::Decode ? "decode" : "lx3";
             g_heard.push_back(std::string(name) + " " + std::to_string(code) + (code == PROGRESS_PERCENT ? " %" : ""));
             return PROGRESS_GO_ON;
         },
@@ -172,12 +173,13 @@ TEST_F(LibraryCalls, EveryReportAndTheEndOfEachCallReachTheInstalledListener) {
     showCameraProgressInDialogs();
 
     // The download sends no end code; the call's end comes all the same.
+    using Heard = std::vector<std::string>;
     const auto end = std::find(g_heard.begin(), g_heard.end(), "ended, focus back");
     ASSERT_NE(g_heard.end(), end);
-    EXPECT_EQ((std::vector<std::string>{"starts", "download 1"}), std::vector<std::string>(g_heard.begin(), g_heard.begin() + 2));
+    EXPECT_EQ((Heard{"starts", "download 1"}), Heard(g_heard.begin(), g_heard.begin() + 2));
     EXPECT_EQ("download 16 %", *(end - 1));
-    EXPECT_EQ((std::vector<std::string>{"starts", "decode 1"}), std::vector<std::string>(end + 1, end + 3));
-    EXPECT_EQ((std::vector<std::string>{"decode 2", "ended"}), std::vector<std::string>(g_heard.end() - 2, g_heard.end()));
+    EXPECT_EQ((Heard{"starts", "decode 1"}), Heard(end + 1, end + 3));
+    EXPECT_EQ((Heard{"decode 2", "ended"}), Heard(g_heard.end() - 2, g_heard.end()));
 }
 
 // ---- Decodes --------------------------------------------------------------------------------
@@ -252,7 +254,8 @@ TEST_F(Decodes, ExifMemoryDecodeFocusesTheOwnerOnlyForCameraPictures) {
         watchDuringCall(seen);
         EXIF_OPTIONS options = {8, 8, 1};
         EXIF_RESULT result = {};
-        ASSERT_EQ(0, libDecodeExifMemory(windows.owner, from, data, static_cast<DWORD>(jpeg.size()), &result, &options));
+        ASSERT_EQ(0, libDecodeExifMemory(windows.owner, from, data, static_cast<DWORD>(jpeg.size()), &result,
+                                          &options));
         EXPECT_NE(nullptr, result.bitmap);
         EXPECT_EQ("Changing Image Data...", seen.dialogTitle);
         EXPECT_TRUE(IsWindowEnabled(windows.owner));
@@ -280,8 +283,8 @@ TEST_F(Decodes, CancelledDecodeReturnsTheDecoderCode) {
     windows.postAction([] { PostMessageA(progressDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); });
     K4I_OPTIONS options = {0, 0, 8, 8, 1};
     K4I_RESULT result = {};
-    EXPECT_EQ(DEC_ERR_CANCELLED,
-              libDecodeK4iFile(windows.owner, PictureFrom::Camera, samplePath("k4i_1600x1200.k4i").c_str(), &result, &options));
+    const std::string path = samplePath("k4i_1600x1200.k4i");
+    EXPECT_EQ(DEC_ERR_CANCELLED, libDecodeK4iFile(windows.owner, PictureFrom::Camera, path.c_str(), &result, &options));
     EXPECT_EQ(nullptr, result.bitmap);
     EXPECT_TRUE(IsWindowEnabled(windows.owner));
     EXPECT_EQ(nullptr, progressDialog());
