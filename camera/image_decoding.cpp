@@ -1,16 +1,11 @@
-#include "image_decoding.h"
+#include "camera/image_decoding.h"
 
-#include "library_calls.h"
-#include "vxk4x32.h"
-#include "vxxif32.h"
-#include "../twain/capabilities.h"
-#include "../twain/error_report.h"
-#include "../twain/global_memory.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/library_calls.h"
+#include "win32/global_memory.h"
+#include "win32/maker/vxk4x32.h"
+#include "win32/maker/vxxif32.h"
+#include "win32/scoped_handle.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -62,12 +57,11 @@ void freeExtra(HGLOBAL extra)
 }
 
 // What a whole decode handed back: the side block goes at once, and a successful decode whose
-// block is no usable picture counts as a failed decode: the block is freed and the picture facts
-// keep their values.
-uint16_t acceptDecodedBitmap(uint16_t code, HGLOBAL decoded, HGLOBAL extra, HGLOBAL* bitmap)
+// block is no usable picture counts as a failed decode: the block is freed, no picture.
+uint16_t acceptDecodedBitmap(uint16_t code, HGLOBAL decoded, HGLOBAL extra, DecodedPicture* picture)
 {
     freeExtra(extra);
-    *bitmap = nullptr;
+    *picture = DecodedPicture{};
     if (code != 0) {
         if (decoded) GlobalFree(decoded);
         return code;
@@ -76,8 +70,8 @@ uint16_t acceptDecodedBitmap(uint16_t code, HGLOBAL decoded, HGLOBAL extra, HGLO
         if (decoded) GlobalFree(decoded);
         return DECODE_ERR_BAD_BITMAP;
     }
-    takeImageInfo(decoded);
-    *bitmap = decoded;
+    picture->bitmap = decoded;
+    picture->facts = pictureFacts(decoded);
     return 0;
 }
 
@@ -116,11 +110,11 @@ int checkK4iFile(LPCSTR name)
     return k4iCheckFile(path.get(), &stillPicture) == 0 && stillPicture == 1 ? 1 : 0;
 }
 
-int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name)
+bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib)
 {
-    *bitmap = nullptr;
+    *dib = nullptr;
     FullPath path(name);
-    if (!path.get()) return 0;
+    if (!path.get()) return false;
     ScopedGlobal thumbnail;
     uint16_t code;
     if (kind == FILE_KIND_EXIF) {
@@ -137,81 +131,58 @@ int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name
         thumbnail.reset(result.bitmap);
         freeExtra(result.extra);
     } else {
-        return 0;
+        return false;
     }
-    if (code != 0 || !bitmapBlockUsable(thumbnail.get())) return 0;
-
-    {
-        GlobalLockGuard<BYTE> block(thumbnail.get());
-        WindowDC dc(window);
-        if (block && dc) {
-            const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(block.get());
-            *bitmap = CreateDIBitmap(dc.get(), header, CBM_INIT, block.get() + sizeof(BITMAPINFOHEADER),
-                                     reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS);
-        }
-    }
-    if (!*bitmap) {
-        errorBox(g_source.fileBrowserWindow, 0, ERROR_NO_MEMORY, nullptr);
-        return 0;
-    }
-    return 1;
+    if (code != 0 || !bitmapBlockUsable(thumbnail.get())) return false;
+    *dib = thumbnail.release();
+    return true;
 }
 
-uint16_t decodeExifFile(HGLOBAL* bitmap, LPCSTR name)
+uint16_t decodeExifFile(DecodedPicture* picture, LPCSTR name)
 {
     EXIF_OPTIONS options = exifWholePicture();
     EXIF_RESULT result = {};
-    const uint16_t code = libDecodeExifFile(g_source.cameraWindow, name, &result, &options);
-    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
+    const uint16_t code = libDecodeExifFile(progressOwner(), name, &result, &options);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, picture);
 }
 
-uint16_t decodeK4iFile(HGLOBAL* bitmap, LPCSTR name)
+uint16_t decodeK4iFile(DecodedPicture* picture, LPCSTR name)
 {
-    *bitmap = nullptr;
+    *picture = DecodedPicture{};
     FullPath path(name);
     if (!path.get()) return DEC_ERR_NOMEMORY;
-    return decodeK4iFullPath(bitmap, path.get());
+    return decodeK4iFullPath(picture, path.get(), PictureFrom::File);
 }
 
-uint16_t decodeK4iFullPath(HGLOBAL* bitmap, LPCSTR path)
+uint16_t decodeK4iFullPath(DecodedPicture* picture, LPCSTR path, PictureFrom from)
 {
     K4I_OPTIONS options = k4iWholePicture();
     K4I_RESULT result = {};
-    const uint16_t code = libDecodeK4iFile(g_source.cameraWindow, path, &result, &options);
-    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
+    const uint16_t code = libDecodeK4iFile(progressOwner(), from, path, &result, &options);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, picture);
 }
 
-uint16_t decodeExifMemory(HGLOBAL* bitmap, HGLOBAL data, uint32_t size)
+uint16_t decodeExifMemory(DecodedPicture* picture, HGLOBAL data, uint32_t size)
 {
     EXIF_OPTIONS options = exifWholePicture();
     EXIF_RESULT result = {};
-    const uint16_t code = libDecodeExifMemory(g_source.cameraWindow, data, size, &result, &options);
-    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
+    const uint16_t code = libDecodeExifMemory(progressOwner(), PictureFrom::Camera, data, size, &result, &options);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, picture);
 }
 
-void takeImageInfo(HGLOBAL bitmap)
+PictureFacts pictureFacts(HGLOBAL bitmap)
 {
+    PictureFacts facts;
     GlobalLockGuard<BYTE> block(bitmap);
-    if (!block || block.size() < sizeof(BITMAPINFOHEADER)) return;
-    BITMAPINFOHEADER& header = g_source.imageHeader;
+    if (!block || block.size() < sizeof(BITMAPINFOHEADER)) return facts;
+    BITMAPINFOHEADER header;
     std::memcpy(&header, block.get(), sizeof header);
-    g_source.bytesRemaining = static_cast<uint32_t>(header.biWidth) * static_cast<uint32_t>(header.biHeight) * 3;
+    facts.width = header.biWidth;
+    facts.height = header.biHeight;
     if (header.biXPelsPerMeter != 0 && header.biYPelsPerMeter != 0) {
-        setImageUnits(TWUN_CENTIMETERS);
-        setImageResolution(floatToFix32(static_cast<float>(header.biXPelsPerMeter * 0.01)),
-                           floatToFix32(static_cast<float>(header.biYPelsPerMeter * 0.01)));
-    } else {
-        setImageUnits(TWUN_PIXELS);
+        facts.units = PictureUnits::Centimetres;
+        facts.xPerUnit = static_cast<float>(header.biXPelsPerMeter * 0.01);
+        facts.yPerUnit = static_cast<float>(header.biYPelsPerMeter * 0.01);
     }
-}
-
-TW_FIX32 floatToFix32(float value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", static_cast<double>(value));
-    long whole = std::strtol(text, nullptr, 10);
-    // A resolution beyond the 16-bit whole part is no real one; keep it at the largest.
-    if (whole > 32767) whole = 32767;
-    if (whole < -32768) whole = -32768;
-    return TW_FIX32{static_cast<TW_INT16>(whole), 0};
+    return facts;
 }
