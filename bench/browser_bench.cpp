@@ -20,7 +20,6 @@
 #include "file_browser/thumbnail_grid.h"
 #include "resources/resource_ids.h"
 #include "twain/source_lifetime.h"
-#include "twain/source_state.h"
 
 namespace {
 
@@ -93,7 +92,7 @@ int main(int argc, char** argv)
     }
 
     if (!createFileBrowserWindow(nullptr)) return 1;
-    HWND browser = g_source.fileBrowserWindow;
+    HWND browser = g_fileBrowserWindow;
     UpdateWindow(browser);
     pump();
     // The baseline and entering take turns, so that both meet the same load of a shared machine;

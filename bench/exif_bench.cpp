@@ -15,7 +15,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "camera/vxxif32.h"
+#include "win32/maker/vxxif32.h"
 #else
 #include <malloc.h>
 

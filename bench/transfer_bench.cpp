@@ -18,16 +18,18 @@
 #include <functional>
 #include <vector>
 
+#include "camera/camera_connection.h"
 #include "camera/camera_position.h"
 #include "camera/camera_settings.h"
-#include "camera/vxxif32.h"
+#include "camera_window/camera_window_state.h"
 #include "camera_window/progress_dialog.h"
 #include "picture_file.h"
-#include "stopwatch.h"
 #include "resources/resource_ids.h"
+#include "stopwatch.h"
 #include "twain/ds_entry.h"
 #include "twain/source_lifetime.h"
 #include "twain/source_state.h"
+#include "win32/maker/vxxif32.h"
 
 namespace {
 
@@ -67,7 +69,7 @@ void pump()
 
 void command(int id, WORD code = BN_CLICKED)
 {
-    HWND window = g_source.cameraWindow;
+    HWND window = g_cameraWindow.window;
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
 
@@ -87,16 +89,16 @@ void startSession(TW_UINT16 mechanism)
     GlobalFree(cap.hContainer);
     TW_USERINTERFACE ui = {TRUE, FALSE, nullptr};
     if (call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) != TWRC_SUCCESS) fail("MSG_ENABLEDS failed");
-    HWND model = GetDlgItem(g_source.cameraWindow, IDC_MODEL);
+    HWND model = GetDlgItem(g_cameraWindow.window, IDC_MODEL);
     SendMessageA(model, CB_SETCURSEL, 0, 0);  // "LX-3 / MLX-300"
     command(IDC_MODEL, CBN_CLOSEUP);
-    SendMessageA(GetDlgItem(g_source.cameraWindow, IDC_PORT), CB_SETCURSEL, 0, 0);  // "COM1"
+    SendMessageA(GetDlgItem(g_cameraWindow.window, IDC_PORT), CB_SETCURSEL, 0, 0);  // "COM1"
     command(IDC_PORT, CBN_CLOSEUP);
-    HWND speed = GetDlgItem(g_source.cameraWindow, IDC_SPEED);
+    HWND speed = GetDlgItem(g_cameraWindow.window, IDC_SPEED);
     SendMessageA(speed, CB_SETCURSEL, SPEED_INDEX_115200, 0);
     command(IDC_SPEED, CBN_CLOSEUP);
     command(IDC_CAMERA);
-    if (!g_camera.connected) fail("the camera did not connect");
+    if (!cameraConnected()) fail("the camera did not connect");
 }
 
 void endSession()
@@ -180,7 +182,7 @@ int main(int argc, char** argv)
     // What the two progress dialogs of a native transfer cost by themselves: the download's and
     // the decode's, each created, stepped through 0-100 % as the libraries report it, destroyed.
     startSession(TWSX_NATIVE);
-    progressSetOwner(g_source.cameraWindow);
+    progressSetOwner(g_cameraWindow.window);
     std::vector<double> dialogs;
     for (int i = 0; i < runs; ++i) {
         dialogs.push_back(milliseconds([] {

@@ -1,17 +1,10 @@
-#include "acquisition.h"
+#include "camera/acquisition.h"
 
-#include "camera_connection.h"
-#include "camera_position.h"
-#include "camera_settings.h"
-#include "image_decoding.h"
-#include "library_calls.h"
-#include "vxk4x32.h"
-#include "../camera_window/picture_list.h"
-#include "../file_browser/file_list.h"
-#include "../file_browser/thumbnail_grid.h"
-#include "../twain/global_memory.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/camera_position.h"
+#include "camera/library_calls.h"
+#include "win32/global_memory.h"
+#include "win32/maker/vxk4x32.h"
+#include "win32/scoped_handle.h"
 
 #include <string>
 
@@ -25,7 +18,6 @@ const char DOWNLOAD_PREFIX[] = "dsc";
 
 // Code of a download whose K4I data could not be written to its temporary file.
 constexpr uint16_t DOWNLOAD_ERR_TEMP_FILE = 1;
-constexpr uint16_t ACQUIRE_ERR_UNKNOWN = 0xFFFF;
 
 // The temporary path as the system reports it, ending in a backslash; empty when there is none.
 std::string temporaryPath()
@@ -40,11 +32,6 @@ std::string temporaryPath()
     if (written == 0 || written >= length) return std::string();
     path.resize(written);
     return path;
-}
-
-void invalidateWithoutErasing(HWND window)
-{
-    if (window && IsWindow(window)) InvalidateRect(window, nullptr, FALSE);
 }
 
 bool readWholeFile(const std::string& path, HGLOBAL* block, uint32_t* size)
@@ -79,82 +66,6 @@ bool writeWholeFile(const char* path, HGLOBAL block, uint32_t size)
     return WriteFile(file.get(), bytes.get(), size, &written, nullptr) && written == size;
 }
 
-// LX-1 and LX-2: the numbers off the front of the list until one gives a picture; pictures the
-// camera skips or that hold no data are passed over. Returns with *ended when the list ran out.
-uint16_t downloadNextListed(HGLOBAL* bitmap, bool* ended)
-{
-    for (;;) {
-        const uint16_t number = pictureListTakeFirst();
-        if (number == 0) {
-            *ended = true;
-            return 0;
-        }
-        g_camera.currentPicture = number;
-        const uint16_t code = downloadPicture(bitmap, number);
-        if (code == CAM_ERR_SKIP || (code == 0 && !*bitmap)) continue;
-        return code;
-    }
-}
-
-uint16_t acquireCameraPicture(HGLOBAL* bitmap)
-{
-    uint16_t code = 0;
-    bool ended = false;
-    switch (g_settings.modelNumber) {
-    case 1:
-    case 2:
-        code = downloadNextListed(bitmap, &ended);
-        break;
-    case 3: {
-        // Every memory transfer asks for the next picture inside the call that delivers the
-        // last strip of the previous one: an empty list ends the selection here too, rather
-        // than asking the camera for a picture 0 it does not have.
-        const uint16_t number = pictureListTakeFirst();
-        if (number == 0) {
-            ended = true;
-            break;
-        }
-        g_camera.currentPicture = number;
-        code = downloadPictureLx3(bitmap, number);
-        break;
-    }
-    default:
-        return ACQUIRE_ERR_UNKNOWN;
-    }
-    if (ended) {
-        g_source.pendingCount = 0;
-        *bitmap = nullptr;
-        cameraShowNumbers();
-    }
-    if (code != 0) {
-        g_source.pendingCount = 0;
-        fileListRelease();
-        pictureListEmpty();
-        cameraShowNumbers();
-    }
-    invalidateWithoutErasing(g_source.cameraWindow);
-    return code;
-}
-
-// The name of the file being acquired, relative to the current directory.
-char g_fileName[MAX_PATH];
-
-uint16_t acquireFile(HGLOBAL* bitmap)
-{
-    const FileKind kind = g_source.fileKind;
-    if (kind != FILE_KIND_EXIF && kind != FILE_KIND_K4I) return ACQUIRE_ERR_UNKNOWN;
-    if (!fileListTakeNextSelected(kind, g_fileName, sizeof g_fileName)) return 0;
-    const uint16_t code = kind == FILE_KIND_EXIF ? decodeExifFile(bitmap, g_fileName) : decodeK4iFile(bitmap, g_fileName);
-    if (code == DEC_ERR_CANCELLED) {
-        // The user stopped it: no file of the selection is acquired any more.
-        g_source.pendingCount = 0;
-        *bitmap = nullptr;
-        gridClearSelection(kind);
-    }
-    invalidateWithoutErasing(g_source.fileBrowserWindow);
-    return code;
-}
-
 }  // namespace
 
 uint16_t splitCameraData(HGLOBAL data, uint32_t size, HGLOBAL* k4i, uint32_t* k4iSize)
@@ -179,15 +90,13 @@ uint16_t splitCameraData(HGLOBAL data, uint32_t size, HGLOBAL* k4i, uint32_t* k4
     return read ? 0 : 0xFFFF;
 }
 
-uint16_t downloadPicture(HGLOBAL* bitmap, uint16_t pictureNumber)
+uint16_t downloadPicture(DecodedPicture* picture, uint16_t pictureNumber, CameraDataDownload download)
 {
-    *bitmap = nullptr;
+    *picture = DecodedPicture{};
     const uint16_t number = pictureNumber;
     HGLOBAL cameraData = nullptr;
     uint32_t cameraSize = 0;
-    const uint16_t code = g_settings.modelNumber == 1
-                              ? libGetPicture1(g_source.cameraWindow, number, &cameraData, &cameraSize)
-                              : libGetPicture2(g_source.cameraWindow, number, &cameraData, &cameraSize);
+    const uint16_t code = download(progressOwner(), number, &cameraData, &cameraSize);
     ScopedGlobal data(cameraData);
     if (code != 0) {
         if (code == CAM_ERR_CANCELLED) g_camera.currentPicture = number;
@@ -212,58 +121,25 @@ uint16_t downloadPicture(HGLOBAL* bitmap, uint16_t pictureNumber)
         return DOWNLOAD_ERR_TEMP_FILE;
     }
 
-    const uint16_t decoded = decodeK4iFullPath(bitmap, path);
+    const uint16_t decoded = decodeK4iFullPath(picture, path, PictureFrom::Camera);
     if (decoded == DEC_ERR_CANCELLED) g_camera.currentPicture = number;
     DeleteFileA(path);
     return decoded;
 }
 
-uint16_t downloadPictureLx3(HGLOBAL* bitmap, uint16_t pictureNumber)
+uint16_t downloadPictureLx3(DecodedPicture* picture, uint16_t pictureNumber)
 {
-    *bitmap = nullptr;
+    *picture = DecodedPicture{};
     BYTE scratch[PICTURE_REQUEST_SCRATCH_SIZE] = {};
     PICTURE_REQUEST request = {pictureNumber, 0, scratch, nullptr, 0};
-    const uint16_t code = libGetPicture3(g_source.cameraWindow, g_camera.cameraHandle, &request);
+    const uint16_t code = libGetPicture3(progressOwner(), g_camera.cameraHandle, &request);
     ScopedGlobal data(request.data);
     if (code != 0) {
         if (code == CAM_ERR_CANCELLED) g_camera.currentPicture = pictureNumber;
         return code;
     }
 
-    const uint16_t decoded = decodeExifMemory(bitmap, data.get(), request.dataSize);
+    const uint16_t decoded = decodeExifMemory(picture, data.get(), request.dataSize);
     if (decoded == DEC_ERR_CANCELLED) g_camera.currentPicture = pictureNumber;
     return decoded;
-}
-
-uint16_t acquireNext(HGLOBAL* bitmap)
-{
-    *bitmap = nullptr;
-    switch (g_source.transferOrigin) {
-    case ORIGIN_FILE_BROWSER:
-        return acquireFile(bitmap);
-    case ORIGIN_CAMERA_WINDOW:
-        return acquireCameraPicture(bitmap);
-    default:
-        return ACQUIRE_ERR_UNKNOWN;
-    }
-}
-
-bool holdCurrentBitmap(HGLOBAL bitmap)
-{
-    const BITMAPINFOHEADER& header = g_source.imageHeader;
-    bool usable = bitmapBlockUsable(bitmap);
-    if (usable) {
-        GlobalLockGuard<BITMAPINFOHEADER> block(bitmap);
-        usable = block && block->biWidth == header.biWidth && block->biHeight == header.biHeight;
-    }
-    BYTE* locked = usable ? static_cast<BYTE*>(GlobalLock(bitmap)) : nullptr;
-    if (!locked) {
-        if (bitmap) GlobalFree(bitmap);
-        return false;
-    }
-    g_source.currentBitmap = bitmap;
-    // Rows are stored bottom-up and padded to 4 bytes: the top row is the last one in the block.
-    const uint32_t rowBytes = dibRowBytes(static_cast<uint32_t>(header.biWidth));
-    g_source.nextRow = locked + sizeof(BITMAPINFOHEADER) + (static_cast<uint32_t>(header.biHeight) - 1) * rowBytes;
-    return true;
 }

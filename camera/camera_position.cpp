@@ -1,11 +1,3 @@
-#include "camera_position.h"
-
-#include "camera_settings.h"
+#include "camera/camera_position.h"
 
 CameraPosition g_camera;
-
-uint32_t pictureCountOfModel()
-{
-    if (g_settings.modelNumber == 3) return static_cast<uint16_t>(g_camera.pictureCount);
-    return g_camera.pictureCount;
-}

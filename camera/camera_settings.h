@@ -1,7 +1,7 @@
-// The camera settings: which family is attached, on which COM port, at which line speed.
-// Chosen on the option page's three combo boxes and kept in lx3twain.ini in the Windows
-// directory; read by the camera connection and by the progress callbacks, whose drawing
-// depends on the family and the speed.
+// The camera settings: which family is attached, on which COM port, at which line speed. Kept
+// in lx3twain.ini in the Windows directory; chosen by the user on the camera window's option
+// page (camera_window/settings_boxes.h), read by the camera connection and by the progress
+// dialog, whose drawing depends on the family and the speed. This file is their one writer.
 #pragma once
 
 #include <windows.h>
@@ -21,33 +21,26 @@ enum CameraModel : int32_t {
     MODEL_LX3  = 3,
 };
 
-// Speed index of "115200bps", the fastest line.
+// The line speeds, 2400 to 115200 bits per second; LX-1 cameras use only the first four.
+constexpr int32_t SPEED_COUNT = 7;
+constexpr int32_t LX1_SPEED_COUNT = 4;
+// Speed index of 115200 bits per second, the fastest line.
 constexpr int32_t SPEED_INDEX_115200 = 6;
 
 extern CameraSettings g_settings;
 
-// The option page's three combo boxes, which the settings are shown in and taken from.
-struct SettingsBoxes {
-    HWND model;
-    HWND port;
-    HWND speed;
-};
-
-// Fills freshly created combo boxes with their lists and selects the current settings; reads
-// the settings file first while the model number is 0, writing the defaults (LX-3, COM1,
-// 115200bps) when it holds no camera. 0 when those defaults could not be written; the boxes
-// are then left without a selection.
-int settingsLoad(const SettingsBoxes& boxes);
-// Copies the three selections into the settings; a box without a selection gives model 0,
-// port 0 or speed -1. Returns 1.
-int settingsTake(const SettingsBoxes& boxes);
-// Rebuilds the speed list for the model chosen in the model box: LX-1 lines go no faster
-// than 19200 bits per second. Returns 1.
-int settingsFitSpeedList(const SettingsBoxes& boxes);
-// Bits per second of a speed index; any other value comes back unchanged.
-int32_t speedToBps(int32_t speedIndex);
+// Reads the settings file while the model number is 0 (nothing loaded yet), writing the
+// defaults (LX-3, COM1, 115200bps) when it names no camera. False when those defaults could not
+// be written. Values are taken as read, also those outside the lists.
+bool settingsLoad();
+// The user's choice; a box without a selection gives model 0, port 0 or speed -1.
+void settingsChoose(int32_t modelNumber, int32_t portNumber, int32_t speedIndex);
+// A choice that failed to connect is forgotten: the next load reads the settings file again.
+void settingsForget();
 // Writes the settings to the settings file; only a successful connect calls it.
 void settingsSave();
+// Bits per second of a speed index; any other value comes back unchanged.
+int32_t speedToBps(int32_t speedIndex);
 
 // "<Windows directory>\lx3twain.ini".
 std::string settingsFilePath();

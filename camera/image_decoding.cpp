@@ -1,16 +1,11 @@
-#include "image_decoding.h"
+#include "camera/image_decoding.h"
 
-#include "library_calls.h"
-#include "vxk4x32.h"
-#include "vxxif32.h"
-#include "../twain/capabilities.h"
-#include "../twain/error_report.h"
-#include "../twain/global_memory.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/library_calls.h"
+#include "win32/global_memory.h"
+#include "win32/maker/vxk4x32.h"
+#include "win32/maker/vxxif32.h"
+#include "win32/scoped_handle.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -28,27 +23,24 @@ bool isCurrentDirectory(const char* directory)
     return length > 0 && length < sizeof current && lstrcmpiA(current, directory) == 0;
 }
 
-// The name in the file browser's listed directory (the current directory when none is saved)
-// as a full path, in a zero-filled movable block that the returned object frees. The backslash
-// is left out after a drive root such as C:\. The listed directory, not the current one: when it
-// has vanished, DS_Entry cannot make it current again, and a file of the same name in whatever
-// directory is current instead must not be taken for the listed one.
+// The name in `listed` (the current directory when null or empty) as a full path, in a
+// zero-filled movable block that the returned object frees. The backslash is left out after a
+// drive root such as C:\. The libraries take ANSI paths, which end at MAX_PATH: a longer whole
+// path (a long name in a deep directory) is handed over as the name alone when the directory is
+// the current one.
 class FullPath {
 public:
-    explicit FullPath(LPCSTR name)
+    FullPath(LPCSTR name, LPCSTR listed)
     {
         char directory[MAX_PATH] = "";
-        if (g_source.savedDirectory[0] != '\0') {
-            lstrcpynA(directory, g_source.savedDirectory, sizeof directory);
+        if (listed && listed[0] != '\0') {
+            lstrcpynA(directory, listed, sizeof directory);
         } else {
             const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
             if (length == 0 || length >= sizeof directory) directory[0] = '\0';
         }
         const size_t nameLength = std::strlen(name);
         size_t directoryLength = std::strlen(directory);
-        // The libraries take ANSI paths, which end at MAX_PATH: a longer whole path (a long name
-        // in a deep directory) is handed over as the name alone when the listed directory is the
-        // current one, as DS_Entry makes it.
         if (directoryLength + 1 + nameLength >= MAX_PATH && isCurrentDirectory(directory)) directoryLength = 0;
         block_.reset(globalAllocate(nameLength + directoryLength + 2));
         lock_ = block_ ? static_cast<char*>(GlobalLock(block_.get())) : nullptr;
@@ -80,12 +72,11 @@ void freeExtra(HGLOBAL extra)
 }
 
 // What a whole decode handed back: the side block goes at once, and a successful decode whose
-// block is no usable picture counts as a failed decode: the block is freed and the picture facts
-// keep their values.
-uint16_t acceptDecodedBitmap(uint16_t code, HGLOBAL decoded, HGLOBAL extra, HGLOBAL* bitmap)
+// block is no usable picture counts as a failed decode: the block is freed, no picture.
+uint16_t acceptDecodedBitmap(uint16_t code, HGLOBAL decoded, HGLOBAL extra, DecodedPicture* picture)
 {
     freeExtra(extra);
-    *bitmap = nullptr;
+    *picture = DecodedPicture{};
     if (code != 0) {
         if (decoded) GlobalFree(decoded);
         return code;
@@ -94,8 +85,8 @@ uint16_t acceptDecodedBitmap(uint16_t code, HGLOBAL decoded, HGLOBAL extra, HGLO
         if (decoded) GlobalFree(decoded);
         return DECODE_ERR_BAD_BITMAP;
     }
-    takeImageInfo(decoded);
-    *bitmap = decoded;
+    picture->bitmap = decoded;
+    picture->facts = pictureFacts(decoded);
     return 0;
 }
 
@@ -120,7 +111,7 @@ bool bitmapBlockUsable(HGLOBAL bitmap)
 
 int checkExifFile(LPCSTR name)
 {
-    FullPath path(name);
+    FullPath path(name, nullptr);
     if (!path.get()) return 0;
     WORD ignored = 0;
     return exifCheckFile(path.get(), &ignored) == 0 ? 1 : 0;
@@ -128,17 +119,17 @@ int checkExifFile(LPCSTR name)
 
 int checkK4iFile(LPCSTR name)
 {
-    FullPath path(name);
+    FullPath path(name, nullptr);
     if (!path.get()) return 0;
     WORD stillPicture = 0;
     return k4iCheckFile(path.get(), &stillPicture) == 0 && stillPicture == 1 ? 1 : 0;
 }
 
-int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name)
+bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib)
 {
-    *bitmap = nullptr;
-    FullPath path(name);
-    if (!path.get()) return 0;
+    *dib = nullptr;
+    FullPath path(name, nullptr);
+    if (!path.get()) return false;
     ScopedGlobal thumbnail;
     uint16_t code;
     if (kind == FILE_KIND_EXIF) {
@@ -155,84 +146,61 @@ int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name
         thumbnail.reset(result.bitmap);
         freeExtra(result.extra);
     } else {
-        return 0;
+        return false;
     }
-    if (code != 0 || !bitmapBlockUsable(thumbnail.get())) return 0;
-
-    {
-        GlobalLockGuard<BYTE> block(thumbnail.get());
-        WindowDC dc(window);
-        if (block && dc) {
-            const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(block.get());
-            *bitmap = CreateDIBitmap(dc.get(), header, CBM_INIT, block.get() + sizeof(BITMAPINFOHEADER),
-                                     reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS);
-        }
-    }
-    if (!*bitmap) {
-        errorBox(g_source.fileBrowserWindow, 0, ERROR_NO_MEMORY, nullptr);
-        return 0;
-    }
-    return 1;
+    if (code != 0 || !bitmapBlockUsable(thumbnail.get())) return false;
+    *dib = thumbnail.release();
+    return true;
 }
 
-uint16_t decodeExifFile(HGLOBAL* bitmap, LPCSTR name)
+uint16_t decodeExifFile(DecodedPicture* picture, LPCSTR name, LPCSTR directory)
 {
-    *bitmap = nullptr;
-    FullPath path(name);
+    *picture = DecodedPicture{};
+    FullPath path(name, directory);
     if (!path.get()) return DEC_ERR_NOMEMORY;
     EXIF_OPTIONS options = exifWholePicture();
     EXIF_RESULT result = {};
-    const uint16_t code = libDecodeExifFile(g_source.cameraWindow, path.get(), &result, &options);
-    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
+    const uint16_t code = libDecodeExifFile(progressOwner(), path.get(), &result, &options);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, picture);
 }
 
-uint16_t decodeK4iFile(HGLOBAL* bitmap, LPCSTR name)
+uint16_t decodeK4iFile(DecodedPicture* picture, LPCSTR name, LPCSTR directory)
 {
-    *bitmap = nullptr;
-    FullPath path(name);
+    *picture = DecodedPicture{};
+    FullPath path(name, directory);
     if (!path.get()) return DEC_ERR_NOMEMORY;
-    return decodeK4iFullPath(bitmap, path.get());
+    return decodeK4iFullPath(picture, path.get(), PictureFrom::File);
 }
 
-uint16_t decodeK4iFullPath(HGLOBAL* bitmap, LPCSTR path)
+uint16_t decodeK4iFullPath(DecodedPicture* picture, LPCSTR path, PictureFrom from)
 {
     K4I_OPTIONS options = k4iWholePicture();
     K4I_RESULT result = {};
-    const uint16_t code = libDecodeK4iFile(g_source.cameraWindow, path, &result, &options);
-    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
+    const uint16_t code = libDecodeK4iFile(progressOwner(), from, path, &result, &options);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, picture);
 }
 
-uint16_t decodeExifMemory(HGLOBAL* bitmap, HGLOBAL data, uint32_t size)
+uint16_t decodeExifMemory(DecodedPicture* picture, HGLOBAL data, uint32_t size)
 {
     EXIF_OPTIONS options = exifWholePicture();
     EXIF_RESULT result = {};
-    const uint16_t code = libDecodeExifMemory(g_source.cameraWindow, data, size, &result, &options);
-    return acceptDecodedBitmap(code, result.bitmap, result.extra, bitmap);
+    const uint16_t code = libDecodeExifMemory(progressOwner(), PictureFrom::Camera, data, size, &result, &options);
+    return acceptDecodedBitmap(code, result.bitmap, result.extra, picture);
 }
 
-void takeImageInfo(HGLOBAL bitmap)
+PictureFacts pictureFacts(HGLOBAL bitmap)
 {
+    PictureFacts facts;
     GlobalLockGuard<BYTE> block(bitmap);
-    if (!block || block.size() < sizeof(BITMAPINFOHEADER)) return;
-    BITMAPINFOHEADER& header = g_source.imageHeader;
+    if (!block || block.size() < sizeof(BITMAPINFOHEADER)) return facts;
+    BITMAPINFOHEADER header;
     std::memcpy(&header, block.get(), sizeof header);
-    g_source.bytesRemaining = static_cast<uint32_t>(header.biWidth) * static_cast<uint32_t>(header.biHeight) * 3;
+    facts.width = header.biWidth;
+    facts.height = header.biHeight;
     if (header.biXPelsPerMeter != 0 && header.biYPelsPerMeter != 0) {
-        setImageUnits(TWUN_CENTIMETERS);
-        setImageResolution(floatToFix32(static_cast<float>(header.biXPelsPerMeter * 0.01)),
-                           floatToFix32(static_cast<float>(header.biYPelsPerMeter * 0.01)));
-    } else {
-        setImageUnits(TWUN_PIXELS);
+        facts.units = PictureUnits::Centimetres;
+        facts.xPerUnit = static_cast<float>(header.biXPelsPerMeter * 0.01);
+        facts.yPerUnit = static_cast<float>(header.biYPelsPerMeter * 0.01);
     }
-}
-
-TW_FIX32 floatToFix32(float value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", static_cast<double>(value));
-    long whole = std::strtol(text, nullptr, 10);
-    // A resolution beyond the 16-bit whole part is no real one; keep it at the largest.
-    if (whole > 32767) whole = 32767;
-    if (whole < -32768) whole = -32768;
-    return TW_FIX32{static_cast<TW_INT16>(whole), 0};
+    return facts;
 }

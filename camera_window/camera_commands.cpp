@@ -1,24 +1,55 @@
 // The camera page commands. Each runs to completion inside the camera window's WM_COMMAND;
 // the busy command tells the SELECT button's drawing which picture is about to be current.
-#include "camera_commands.h"
+#include "camera_window/camera_commands.h"
 
-#include "camera_window.h"
-#include "camera_window_state.h"
-#include "page_drawing.h"
-#include "picture_list.h"
-#include "../camera/acquisition.h"
-#include "../camera/camera_connection.h"
-#include "../camera/camera_position.h"
-#include "../camera/camera_settings.h"
-#include "../camera/maker_common.h"
-#include "../twain/capabilities.h"
-#include "../twain/error_report.h"
-#include "../twain/notifications.h"
-#include "../twain/source_state.h"
+#include "camera/camera_connection.h"
+#include "camera/camera_families.h"
+#include "camera/camera_position.h"
+#include "camera_window/camera_window_state.h"
+#include "camera_window/error_box.h"
+#include "camera_window/page_drawing.h"
+#include "camera_window/picture_list.h"
+#include "camera_window/requests.h"
+#include "resources/resource_ids.h"
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
-const char INSUFFICIENT_MEMORY[] = "Insufficient memory.  ";
+// What the number box may hold: four digits are more than any camera's count needs.
+const int NUMBER_BOX_CHARACTERS = 4;
+
+bool windowExists()
+{
+    return g_cameraWindow.window && IsWindow(g_cameraWindow.window);
+}
+
+HWND pageControl(int id)
+{
+    return windowExists() ? GetDlgItem(g_cameraWindow.window, id) : nullptr;
+}
+
+void setNumber(int id, unsigned long value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%lu", value);
+    HWND box = pageControl(id);
+    if (!box) return;
+    // Setting the number box notifies the window, whose jump puts the current number back when
+    // the box holds no valid one: with no current picture (0) that would never end.
+    char shown[16] = "";
+    GetWindowTextA(box, shown, sizeof shown);
+    if (lstrcmpA(shown, text) != 0) SetWindowTextA(box, text);
+}
+
+// A move of the camera, shown when the camera holds pictures to move through.
+uint16_t moveCamera(uint16_t (*move)())
+{
+    const uint16_t code = move();
+    if (code == 0 && pictureCountOfModel() != 0) showCameraPosition();
+    return code;
+}
 
 void finish(uint16_t code)
 {
@@ -30,35 +61,25 @@ void step(BusyCommand busy, void (*drawLook)(), uint16_t (*move)())
 {
     g_cameraWindow.busy = busy;
     drawLook();
-    finish(move());
+    finish(moveCamera(move));
 }
 
-// The memory transfer's first picture. False when OK has to stop here.
-bool acquireFirstImage()
+// The number typed into the number box, when it names another picture of a camera that jumps
+// to a number. A number out of range puts the current number back into the box.
+uint16_t jumpToTypedNumber(WPARAM command)
 {
-    HGLOBAL bitmap = nullptr;
-    const uint16_t code = acquireNext(&bitmap);
-    if (code == 0) {
-        if (!bitmap) return false;
-        if (holdCurrentBitmap(bitmap)) return true;
-        g_source.conditionCode = ConditionCode::LowMemory;
-        twainFailure(INSUFFICIENT_MEMORY, ConditionCode::LowMemory);
-        return false;
+    const CameraFamily* family = cameraFamily();
+    if (!family || !family->jumpsToNumber || pictureCountOfModel() == 0 || HIWORD(command) != EN_CHANGE) return 0;
+    HWND box = pageControl(IDC_NUMBER);
+    char text[NUMBER_BOX_CHARACTERS + 1] = "";
+    if (!box || GetWindowTextA(box, text, sizeof text) == 0) return 0;
+
+    const uint16_t number = static_cast<uint16_t>(std::atoi(text));
+    if (number == 0 || number > pictureCountOfModel()) {
+        showCameraPosition();
+        return 0;
     }
-    g_source.conditionCode = ConditionCode::OperationError;
-    if (code == DEC_ERR_NOMEMORY || code == DEC_ERR_NOMEMORY2) {
-        g_source.conditionCode = ConditionCode::LowMemory;
-        twainFailure(INSUFFICIENT_MEMORY, ConditionCode::LowMemory);
-    } else if (code == DEC_ERR_CANCELLED || code == CAM_ERR_CANCELLED) {
-        // The user stopped it in the progress dialog: no message, the page stays, in step
-        // with the camera again. A camera that cannot tell where it stands has closed its link:
-        // the window falls back as for any other failure.
-        const uint16_t resync = cameraResync();
-        if (resync != 0) fallBackAfterCameraFailure(resync);
-    } else {
-        fallBackClosingCamera(code);
-    }
-    return false;
+    return cameraGoTo(number);
 }
 
 }  // namespace
@@ -75,7 +96,7 @@ void commandNext()
 
 void commandJump(WPARAM command)
 {
-    const uint16_t code = cameraGoTo(command);
+    const uint16_t code = jumpToTypedNumber(command);
     if (code == 0) drawSelectForCurrent();
     finish(code);
 }
@@ -93,7 +114,7 @@ void commandSelect()
     uint16_t code = 0;
     if (pictureListFindCurrent() != PICTURE_SELECTED) {
         pictureListAppendCurrent();
-        code = cameraNext();  // selecting a picture moves on to the next one
+        code = moveCamera(cameraNext);  // selecting a picture moves on to the next one
     } else {
         pictureListRemoveCurrent();
     }
@@ -122,12 +143,18 @@ void commandCancelAll()
 
 void commandChooseMedium(uint16_t medium)
 {
-    if (g_settings.modelNumber != MODEL_LX2) {
+    const CameraFamily* family = cameraFamily();
+    if (!family || !family->switchesMedium) {
         g_cameraWindow.busy = BUSY_NONE;
         return;
     }
+    // The other medium holds other pictures: the marks go.
+    pictureListEmpty();
     const uint16_t code = cameraSetMedium(medium);
-    if (code == 0) drawSelectNotSelected();
+    if (code == 0) {
+        showCameraPosition();
+        drawSelectNotSelected();
+    }
     finish(code);
 }
 
@@ -138,10 +165,58 @@ void commandOk(HWND window)
         errorBox(window, 0, ERROR_SELECT_IMAGES, nullptr);
         return;
     }
-    g_source.transferOrigin = ORIGIN_CAMERA_WINDOW;
-    g_source.pendingCount = static_cast<int16_t>(selected);
-    if (!g_source.currentBitmap && memoryTransferSelected() && !acquireFirstImage()) return;
-    g_source.imageInfoMarker = 0;
-    notifyTransferReady();
+    if (requestAnnouncement({ORIGIN_CAMERA_WINDOW, FILE_KIND_NONE, selected})) InvalidateRect(window, nullptr, FALSE);
+}
+
+void showCameraPosition()
+{
+    setNumber(IDC_NUMBER, g_camera.currentPicture);
+    setNumber(IDC_TOTAL, pictureCountOfModel());
+    if (windowExists()) InvalidateRect(g_cameraWindow.window, nullptr, FALSE);
+}
+
+uint16_t resyncCameraPage()
+{
+    const uint16_t code = cameraResync();
+    // A camera that cannot tell where it stands has closed its link: the window falls back as
+    // for any other camera failure.
+    if (code == 0) showCameraPosition();
+    else fallBackAfterCameraFailure(code);
+    return code;
+}
+
+uint16_t closeCameraLink()
+{
+    pictureListEmpty();
+    return cameraClose();
+}
+
+uint16_t disconnectCamera()
+{
+    pictureListEmpty();
+    return cameraDisconnect();
+}
+
+void fallBackAfterCameraFailure(uint16_t code)
+{
+    HWND window = g_cameraWindow.window;
+    errorBox(window, code, ERROR_COMMUNICATION, nullptr);
+    g_cameraWindow.page = OPTION_OFFLINE;
+    g_cameraWindow.busy = BUSY_NONE;
+    if (windowExists()) SendMessageA(window, UM_OPTIONTAB, 0, 0);
+}
+
+void fallBackClosingCamera(uint16_t code)
+{
+    HWND window = g_cameraWindow.window;
+    errorBox(window, code, ERROR_COMMUNICATION, nullptr);
+    disconnectCamera();
+    const bool exists = windowExists();
+    if (exists) SendMessageA(window, WM_SETREDRAW, FALSE, 0);
+    g_cameraWindow.page = OPTION_OFFLINE;
+    if (!exists) return;
+    SendMessageA(window, UM_OPTIONTAB, 0, 0);
+    SendMessageA(window, WM_SETREDRAW, TRUE, 0);
+    SetFocus(window);
     InvalidateRect(window, nullptr, FALSE);
 }

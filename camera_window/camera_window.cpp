@@ -1,20 +1,22 @@
 // The camera window: class, controls, fonts, pages, the camera link and the teardown. The
 // camera page commands are in camera_commands.cpp, the drawing in page_drawing.cpp.
-#include "camera_window.h"
+#include "camera_window/camera_window.h"
 
-#include "camera_commands.h"
-#include "camera_window_state.h"
-#include "page_drawing.h"
-#include "shared_fonts.h"
-#include "../camera/camera_connection.h"
-#include "../camera/camera_position.h"
-#include "../camera/camera_settings.h"
-#include "../file_browser/file_browser_window.h"
-#include "../resources/resource_ids.h"
-#include "../twain/error_report.h"
-#include "../twain/notifications.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/camera_connection.h"
+#include "camera/camera_families.h"
+#include "camera/camera_position.h"
+#include "camera/camera_settings.h"
+#include "camera_window/camera_commands.h"
+#include "camera_window/camera_window_state.h"
+#include "camera_window/error_box.h"
+#include "camera_window/page_drawing.h"
+#include "camera_window/requests.h"
+#include "camera_window/settings_boxes.h"
+#include "camera_window/shared_fonts.h"
+#include "camera_window/window_class.h"
+#include "file_browser/file_browser_window.h"
+#include "resources/resource_ids.h"
+#include "win32/scoped_handle.h"
 
 CameraWindowState g_cameraWindow;
 
@@ -73,7 +75,7 @@ HWND createControl(HWND window, const ControlSpec& spec, bool enabled)
 {
     const DWORD style = spec.style | (enabled ? 0 : WS_DISABLED);
     HWND control = CreateWindowExA(0, spec.className, spec.text, style, spec.x, spec.y, spec.width, spec.height, window,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), g_source.moduleInstance,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), windowsModule(),
                                    nullptr);
     if (!control) return nullptr;  // the window goes on without it
     if (isSubclassed(spec.id)) subclassButton(control);
@@ -115,7 +117,7 @@ void createFonts()
 
 HBITMAP loadBitmap(const char* name)
 {
-    return LoadBitmapA(g_source.moduleInstance, name);
+    return LoadBitmapA(windowsModule(), name);
 }
 
 void loadKeptBitmaps()
@@ -152,15 +154,15 @@ void releaseWindowResources()
 
 LRESULT onCreate(HWND window)
 {
-    // The creation below already reaches code that finds the window through the source state.
-    g_source.cameraWindow = window;
+    // The creation below already reaches code that finds the window through its state.
+    g_cameraWindow.window = window;
     loadKeptBitmaps();
     createFonts();
     for (const ControlSpec& spec : LEFT_COLUMN) createControl(window, spec, true);
     // A new window starts on the option page of the connection it finds: offline with the
     // boxes enabled, or online when the application enabled the source again without closing
     // it. A page state left by an earlier window says nothing about either.
-    g_cameraWindow.page = g_camera.connected ? OPTION_ONLINE : OPTION_OFFLINE;
+    g_cameraWindow.page = cameraConnected() ? OPTION_ONLINE : OPTION_OFFLINE;
     g_cameraWindow.busy = BUSY_NONE;
     SendMessageA(window, UM_OPTIONTAB, 0, 0);
     InvalidateRect(window, nullptr, FALSE);
@@ -177,7 +179,7 @@ LRESULT onOptionTab(HWND window)
     const bool enabled = g_cameraWindow.page == OPTION_OFFLINE;
     for (const ControlSpec& spec : OPTION_PAGE) createControl(window, spec, enabled);
     const SettingsBoxes boxes = settingsBoxes(window);
-    settingsLoad(boxes);
+    settingsShow(boxes);
     settingsTake(boxes);
     settingsFitSpeedList(boxes);
     InvalidateRect(window, nullptr, FALSE);
@@ -187,11 +189,12 @@ LRESULT onOptionTab(HWND window)
 bool cameraControlEnabled(int id)
 {
     if (g_cameraWindow.page != CAMERA_ONLINE) return false;
+    const CameraFamily* family = cameraFamily();
     switch (id) {
-    case IDC_NUMBER: return g_settings.modelNumber == MODEL_LX3 && g_camera.currentPicture != 0;
+    case IDC_NUMBER: return family && family->jumpsToNumber && g_camera.currentPicture != 0;
     case IDC_TOTAL:  return false;
-    case IDC_CARD:   return g_settings.modelNumber == MODEL_LX1 || g_settings.modelNumber == MODEL_LX2;
-    case IDC_MEMORY: return g_settings.modelNumber == MODEL_LX2 || g_settings.modelNumber == MODEL_LX3;
+    case IDC_CARD:   return family && family->hasCard;
+    case IDC_MEMORY: return family && family->hasInternalMemory;
     default:         return true;
     }
 }
@@ -205,7 +208,7 @@ LRESULT onCameraTab(HWND window)
     g_cameraWindow.settingsTaken = true;
     destroyControls(window, OPTION_PAGE);
     for (const ControlSpec& spec : CAMERA_PAGE) createControl(window, spec, cameraControlEnabled(spec.id));
-    cameraShowNumbers();
+    showCameraPosition();
     InvalidateRect(window, nullptr, FALSE);
     return 0;
 }
@@ -225,11 +228,10 @@ LRESULT onLeftButtonDown(HWND window, LPARAM lParam)
 
 void onCameraLink(HWND window)
 {
-    if (g_camera.connected) {
-        const uint16_t code = cameraClose();
+    if (cameraConnected()) {
+        const uint16_t code = disconnectCamera();
         if (code != 0) errorBox(window, code, ERROR_CANNOT_CONNECT, nullptr);
         g_cameraWindow.page = OPTION_OFFLINE;
-        g_camera.connected = false;
         SendMessageA(window, UM_OPTIONTAB, 0, 0);
         return;
     }
@@ -243,13 +245,14 @@ void onCameraLink(HWND window)
     errorBox(window, code, ERROR_CANNOT_CONNECT, nullptr);
     g_cameraWindow.page = OPTION_OFFLINE;
     // The failed choice is forgotten: the option page reads the settings file again.
-    g_settings.modelNumber = MODEL_NONE;
+    settingsForget();
     SendMessageA(window, UM_OPTIONTAB, 0, 0);
 }
 
+// The browser stands in for this window until it closes, then shows this window again.
 void onFileBrowser(HWND window)
 {
-    if (!createFileBrowserWindow(g_source.parentWindow)) return;
+    if (!createFileBrowserWindow(g_cameraWindow.application, window)) return;
     ShowWindow(window, SW_HIDE);
 }
 
@@ -269,24 +272,26 @@ void onSettingsCloseUp(HWND window, int id)
 // bitmaps go with the window (WM_NCDESTROY).
 void tearDown(HWND window)
 {
-    if (g_source.parentWindow && IsWindow(g_source.parentWindow)) SetFocus(g_source.parentWindow);
+    HWND application = g_cameraWindow.application;
+    if (application && IsWindow(application)) SetFocus(application);
     DestroyWindow(window);
 }
 
 void onCancel(HWND window)
 {
-    // A close that fails leaves the flag set: closing the source closes the link again.
-    if (g_camera.connected && cameraClose() == 0) g_camera.connected = false;
+    // A close that fails leaves the link marked open: closing the source closes it again.
+    if (cameraConnected()) closeCameraLink();
     tearDown(window);
-    notifyCloseRequest();
+    requestClose();
 }
 
 LRESULT onClose(HWND window)
 {
-    // The flag follows the link: a closed link is not closed a second time when the source is.
-    if (cameraClose() == 0) g_camera.connected = false;
+    // The link's mark follows the close: a closed link is not closed a second time when the
+    // source is.
+    closeCameraLink();
     tearDown(window);
-    notifyCloseRequest();
+    requestClose();
     return 0;
 }
 
@@ -358,7 +363,7 @@ LRESULT CALLBACK cameraWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case UM_OPTIONTAB:     return onOptionTab(window);
     case UM_CAMERATAB:     return onCameraTab(window);
     case WM_DESTROY:
-        if (g_source.cameraWindow == window) g_source.cameraWindow = nullptr;
+        if (g_cameraWindow.window == window) g_cameraWindow.window = nullptr;
         return 0;
     case WM_NCDESTROY:
         releaseWindowResources();
@@ -370,68 +375,62 @@ LRESULT CALLBACK cameraWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-ATOM registerSourceWindowClass(HINSTANCE instance, UINT style, WNDPROC procedure, const char* className)
+void registerSourceWindows(HINSTANCE module)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.style = style;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, "LX3TW_ICO");
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-    windowClass.lpszClassName = className;
-    return RegisterClassA(&windowClass);
+    setWindowsModule(module);
+    registerSourceWindowClass(CS_DBLCLKS | CS_PARENTDC, cameraWindowProc, CAMERA_WINDOW_CLASS);
+    registerFileBrowserWindowClass();
 }
 
-ATOM registerCameraWindowClass(HINSTANCE instance)
+void unregisterSourceWindows()
 {
-    return registerSourceWindowClass(instance, CS_DBLCLKS | CS_PARENTDC, cameraWindowProc, CAMERA_WINDOW_CLASS);
+    UnregisterClassA(CAMERA_WINDOW_CLASS, windowsModule());
+    UnregisterClassA(FILE_BROWSER_WINDOW_CLASS, windowsModule());
 }
 
-bool createCameraWindow(HWND parent)
+bool createCameraWindow(HWND application)
 {
-    const DWORD exStyle = parent ? 0 : WS_EX_TOPMOST;
-    g_source.cameraWindow = CreateWindowExA(exStyle, CAMERA_WINDOW_CLASS, CAMERA_WINDOW_TITLE, WS_CAPTION | WS_SYSMENU,
+    g_cameraWindow.application = application;
+    const DWORD exStyle = application ? 0 : WS_EX_TOPMOST;
+    g_cameraWindow.window = CreateWindowExA(exStyle, CAMERA_WINDOW_CLASS, CAMERA_WINDOW_TITLE, WS_CAPTION | WS_SYSMENU,
                                             CW_USEDEFAULT, CW_USEDEFAULT, CAMERA_WINDOW_WIDTH, CAMERA_WINDOW_HEIGHT,
-                                            parent, nullptr, g_source.moduleInstance, nullptr);
-    return g_source.cameraWindow != nullptr;
+                                            application, nullptr, windowsModule(), nullptr);
+    return g_cameraWindow.window != nullptr;
+}
+
+void adoptCameraWindow(HWND application)
+{
+    g_cameraWindow.application = application;
+    HWND window = g_cameraWindow.window;
+    if (GetWindow(window, GW_OWNER) != application) SetWindowLongPtrA(window, GWLP_HWNDPARENT, LONG_PTR(application));
+    SetWindowPos(window, application ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 bool cameraWindowExists()
 {
-    return g_source.cameraWindow && IsWindow(g_source.cameraWindow);
+    return g_cameraWindow.window && IsWindow(g_cameraWindow.window);
+}
+
+HWND cameraWindowHandle()
+{
+    return g_cameraWindow.window;
 }
 
 void destroyCameraWindow()
 {
-    if (cameraWindowExists()) DestroyWindow(g_source.cameraWindow);
-    g_source.cameraWindow = nullptr;
+    if (cameraWindowExists()) DestroyWindow(g_cameraWindow.window);
+    g_cameraWindow.window = nullptr;
 }
 
-void fallBackAfterCameraFailure(uint16_t code)
+void dropCameraLink()
 {
-    HWND window = g_source.cameraWindow;
-    errorBox(window, code, ERROR_COMMUNICATION, nullptr);
-    g_cameraWindow.page = OPTION_OFFLINE;
-    g_cameraWindow.busy = BUSY_NONE;
-    g_camera.connected = false;
-    if (cameraWindowExists()) SendMessageA(window, UM_OPTIONTAB, 0, 0);
+    if (cameraConnected()) disconnectCamera();
 }
 
-void fallBackClosingCamera(uint16_t code)
+void cameraWindowRedraw()
 {
-    HWND window = g_source.cameraWindow;
-    errorBox(window, code, ERROR_COMMUNICATION, nullptr);
-    cameraClose();
-    const bool exists = cameraWindowExists();
-    if (exists) SendMessageA(window, WM_SETREDRAW, FALSE, 0);
-    g_cameraWindow.page = OPTION_OFFLINE;
-    g_camera.connected = false;
-    if (!exists) return;
-    SendMessageA(window, UM_OPTIONTAB, 0, 0);
-    SendMessageA(window, WM_SETREDRAW, TRUE, 0);
-    SetFocus(window);
-    InvalidateRect(window, nullptr, FALSE);
+    if (cameraWindowExists()) InvalidateRect(g_cameraWindow.window, nullptr, FALSE);
 }
 
 HFONT controlFont()

@@ -12,30 +12,31 @@ constexpr char CAMERA_WINDOW_TITLE[] = "MELVO DIGITAL CAMERA";
 constexpr int CAMERA_WINDOW_WIDTH = 384;
 constexpr int CAMERA_WINDOW_HEIGHT = 308;
 
-// Private messages, wParam and lParam 0: show the option page, show the camera page.
-constexpr UINT UM_OPTIONTAB = WM_USER + 10;
-constexpr UINT UM_CAMERATAB = WM_USER + 11;
+// Records the module of the windows' resources and registers the classes of both windows,
+// the camera window and the file browser. Registration failures surface later, when a window
+// cannot be created.
+void registerSourceWindows(HINSTANCE module);
+// Unregisters both classes; nothing else is released.
+void unregisterSourceWindows();
 
-// Registers the window class once per module; returns the class atom, 0 on failure.
-ATOM registerCameraWindowClass(HINSTANCE instance);
-// Registers a class for one of the source's windows, which all look alike: the source's icon,
-// the arrow cursor and a gray background. Returns the class atom, 0 on failure.
-ATOM registerSourceWindowClass(HINSTANCE instance, UINT style, WNDPROC procedure, const char* className);
+// Creates the (hidden) camera window owned by the application's window; top-most when the
+// application gave no window. False when it failed.
+bool createCameraWindow(HWND application);
+// The existing window, hidden by an earlier MSG_DISABLEDS, belongs to this application's
+// window now, and is top-most when there is none.
+void adoptCameraWindow(HWND application);
 
-// Creates the (hidden) camera window owned by the application's window and records it in
-// the source state; top-most when the application gave no window. False when it failed.
-bool createCameraWindow(HWND parent);
-
-// True while the recorded camera window still exists: the user can destroy it at any time.
+// True while the camera window still exists: the user can destroy it at any time.
 bool cameraWindowExists();
+// The camera window, 0 while there is none.
+HWND cameraWindowHandle();
 
 // Destroys the camera window if it still exists and forgets its handle; its fonts and kept
 // bitmaps go with it.
 void destroyCameraWindow();
 
-// After a camera operation failed and closed the link itself: the communication-failure box
-// with `code`, then the option page with the connection marked closed.
-void fallBackAfterCameraFailure(uint16_t code);
-// The same where the failing step left the link open (a failed acquisition from the camera):
-// the link is closed first, and the window is redrawn once, focused.
-void fallBackClosingCamera(uint16_t code);
+// The source is closing: a camera link still open is closed, the selection emptied.
+void dropCameraLink();
+
+// A picture was acquired for the transfers: the page is drawn again.
+void cameraWindowRedraw();

@@ -1,9 +1,14 @@
 // What the camera window keeps between messages, shared by the window, its camera page
-// commands and the page drawing. Module-wide: one camera window at a time.
+// commands, the page drawing and the progress dialog it owns. Module-wide: one camera window at
+// a time. The camera window's files are its only writers.
 #pragma once
 
 #include <windows.h>
 #include <cstdint>
+
+// Private messages, wParam and lParam 0: show the option page, show the camera page.
+constexpr UINT UM_OPTIONTAB = WM_USER + 10;
+constexpr UINT UM_CAMERATAB = WM_USER + 11;
 
 // Which page is shown, and whether a camera connection is open.
 enum PageState : uint16_t {
@@ -49,6 +54,8 @@ struct KeptBitmaps {
 };
 
 struct CameraWindowState {
+    HWND        window;         // 0 while there is none
+    HWND        application;    // the application's window it belongs to, 0 for none
     PageState   page;
     bool        settingsTaken;  // the option page's boxes are gone and their values taken
     BusyCommand busy;

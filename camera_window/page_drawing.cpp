@@ -1,16 +1,17 @@
 // The camera window's drawing: both pages from their bitmaps, the owner-drawn buttons in their
 // released, pressed and disabled looks, the SELECT button's looks and the immediate feedback of
 // the four subclassed buttons.
-#include "page_drawing.h"
+#include "camera_window/page_drawing.h"
 
-#include "camera_window_state.h"
-#include "picture_list.h"
-#include "../camera/camera_position.h"
-#include "../camera/camera_settings.h"
-#include "../camera/vx2cm32.h"
-#include "../resources/resource_ids.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/camera_connection.h"
+#include "camera/camera_families.h"
+#include "camera/camera_position.h"
+#include "camera_window/camera_window_state.h"
+#include "camera_window/picture_list.h"
+#include "camera_window/window_class.h"
+#include "resources/resource_ids.h"
+#include "win32/maker/vx2cm32.h"
+#include "win32/scoped_handle.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ int subclassSlot(int id)
 // A bitmap of the module for one drawing.
 ScopedGdiObject loadBitmap(const char* name)
 {
-    return ScopedGdiObject(LoadBitmapA(g_source.moduleInstance, name));
+    return ScopedGdiObject(LoadBitmapA(windowsModule(), name));
 }
 
 // Runs draw(memory DC, bitmap size) with the bitmap selected into a memory DC that matches
@@ -128,7 +129,7 @@ void drawOnButton(HWND button, HGDIOBJ bitmap, int size)
 
 HWND selectButton()
 {
-    return g_source.cameraWindow ? GetDlgItem(g_source.cameraWindow, IDC_SELECT) : nullptr;
+    return g_cameraWindow.window ? GetDlgItem(g_cameraWindow.window, IDC_SELECT) : nullptr;
 }
 
 // ---- SELECT looks ----
@@ -138,16 +139,9 @@ bool currentSelected()
     return pictureListFindCurrent() == PICTURE_SELECTED;
 }
 
-// Whether the list holds `number`, asked through the list's find-current operation. The
-// current picture number is put back exactly as found, so callers never see the moment's
-// number (a camera without a current picture keeps 0).
 bool selectedIfCurrentWere(uint16_t number)
 {
-    const uint16_t found = g_camera.currentPicture;
-    g_camera.currentPicture = number;
-    const bool selected = currentSelected();
-    g_camera.currentPicture = found;
-    return selected;
+    return pictureListContains(number);
 }
 
 bool nextSelected()
@@ -195,8 +189,8 @@ const char* radioImage(int id)
     if (g_cameraWindow.page == CAMERA_OFFLINE) return "IDB_DSRADIO";
     const uint32_t medium = id == IDC_CARD ? MEDIUM_CARD : MEDIUM_INTERNAL;
     if (g_camera.storageMedium == medium) return "IDB_ONRADIO";
-    const int32_t modelWithout = id == IDC_CARD ? MODEL_LX3 : MODEL_LX1;
-    if (g_settings.modelNumber == modelWithout) return "IDB_DSRADIO";
+    const CameraFamily* family = cameraFamily();
+    if (family && !(id == IDC_CARD ? family->hasCard : family->hasInternalMemory)) return "IDB_DSRADIO";
     return "IDB_OFRADIO";
 }
 
@@ -244,7 +238,7 @@ Look normalLook(int id)
     const KeptBitmaps& bitmaps = g_cameraWindow.bitmaps;
     const bool offline = g_cameraWindow.page == CAMERA_OFFLINE;
     switch (id) {
-    case IDC_CAMERA:    return kept(g_camera.connected ? bitmaps.cameraPressed : bitmaps.camera, 48);
+    case IDC_CAMERA:    return kept(cameraConnected() ? bitmaps.cameraPressed : bitmaps.camera, 48);
     case IDC_DISK:      return loaded("IDB_FILE", 48);
     case IDC_SELECT:    return offline ? loaded("IDB_DISKDIS", 32) : kept(selectLook(selectShownSelected()), 32);
     case IDC_SELECTALL: return offline ? loaded("IDB_DISKDIS", 32) : kept(bitmaps.selectAll, 32);
@@ -302,7 +296,7 @@ void onButtonUp(HWND button, int id, LPARAM lParam)
         if (g_feedback.cameraArmed && releasedInside(button, lParam)) {
             g_feedback.cameraSkip = true;
             // the look the link will have once the click has opened or closed it
-            drawOnButton(button, g_camera.connected ? kept.camera : kept.cameraPressed, 48);
+            drawOnButton(button, cameraConnected() ? kept.camera : kept.cameraPressed, 48);
         }
         g_feedback.cameraArmed = false;
         break;

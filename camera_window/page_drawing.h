@@ -12,8 +12,7 @@
 //                       right after each is created; keeps the button's previous procedure.
 //
 // The kept bitmaps and the fonts are in g_cameraWindow (camera_window_state.h); the page state,
-// busy command, camera position and picture list are read, never changed, except that the
-// SELECT looks may move the current picture number for a moment and put it back.
+// busy command, camera position and picture list are read, never changed.
 #pragma once
 
 #include <windows.h>

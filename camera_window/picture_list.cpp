@@ -1,6 +1,7 @@
-#include "picture_list.h"
+#include "camera_window/picture_list.h"
 
-#include "../camera/camera_position.h"
+#include "camera/camera_families.h"
+#include "camera/camera_position.h"
 
 #include <algorithm>
 #include <new>
@@ -47,6 +48,11 @@ PictureFindResult pictureListFindCurrent()
 {
     if (g_pictures.empty()) return PICTURE_LIST_EMPTY;
     return contains(g_camera.currentPicture) ? PICTURE_SELECTED : PICTURE_NOT_SELECTED;
+}
+
+bool pictureListContains(uint16_t number)
+{
+    return contains(number);
 }
 
 void pictureListRemoveCurrent()

@@ -17,6 +17,7 @@ bool pictureListAppendCurrent();
 // list then holds the numbers appended so far and nothing else.
 bool pictureListAppendAll();
 PictureFindResult pictureListFindCurrent();
+bool pictureListContains(uint16_t number);
 void pictureListRemoveCurrent();
 uint16_t pictureListCount();
 // The first number, taken out of the list; 0 when the list is empty.

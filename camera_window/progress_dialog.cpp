@@ -1,15 +1,18 @@
 // The progress dialog and its four callbacks. Everything runs on the application's thread
 // inside the library call; the dialog lives only between the begin and the end code, and the
 // callbacks keep the screen alive by letting one queued message run per call.
-#include "progress_dialog.h"
+#include "camera_window/progress_dialog.h"
 
 #include <cstdio>
 
-#include "../camera/camera_settings.h"
-#include "../camera/maker_common.h"
-#include "../resources/resource_ids.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/camera_families.h"
+#include "camera/camera_settings.h"
+#include "camera/library_calls.h"
+#include "camera_window/camera_window_state.h"
+#include "camera_window/window_class.h"
+#include "resources/resource_ids.h"
+#include "win32/maker/maker_common.h"
+#include "win32/scoped_handle.h"
 
 namespace {
 
@@ -31,7 +34,6 @@ ProgressState g_progress = {};
 const char* const DOWNLOAD_TEMPLATE = "PROCESSDLG";       // "Now Loading ..."
 const char* const DECODE_TEMPLATE   = "PROCESSCHANGEDLG"; // "Changing Image Data..."
 
-const int MODEL_LX2 = 2;
 const COLORREF BAR_GRAY = RGB(128, 128, 128);
 
 INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -66,15 +68,21 @@ void drawBarControl(HWND bar, int percent) {
     if (dc) paintProgressBar(dc.get(), client, percent);
 }
 
+// The family's download dialog has its labels written again at every drawing.
+bool labelsRedrawn() {
+    const CameraFamily* family = cameraFamily();
+    return family && family->redrawsProgressLabels;
+}
+
 // Repeating an unchanged percentage costs a redraw each time for nothing; after a few the
-// bar is surely on screen. LX-2 cameras redraw every time, because their dialog also has its
-// labels written again (see drawBar).
+// bar is surely on screen. A family whose dialog has its labels written again (LX-2) redraws
+// every time (see drawBar).
 bool passesRedrawLimit(uint16_t percent) {
     if (g_progress.drawCounter == 0) {
         g_progress.drawCounter = 1;
         return true;
     }
-    if (percent != g_progress.lastPercent || g_settings.modelNumber == MODEL_LX2) {
+    if (percent != g_progress.lastPercent || labelsRedrawn()) {
         g_progress.drawCounter = 0;
         g_progress.lastPercent = percent;
         return true;
@@ -86,12 +94,12 @@ bool passesRedrawLimit(uint16_t percent) {
     return false;
 }
 
-// The labels of the LX-2 download dialog, written again at every drawing.
+// The dialog's labels, written again at every drawing for a family that asks for it.
 struct Label {
     int id;
     const char* text;
 };
-const Label LX2_LABELS[] = {
+const Label REDRAWN_LABELS[] = {
     {IDC_SCALE0, "0"},   {IDC_SCALE25, "25"},   {IDC_SCALE50, "50"},        {IDC_SCALE75, "75"},
     {IDC_SCALE100, "100"}, {IDC_PROCESSING, "Processing..."}, {IDCANCEL, "Cancel"},
 };
@@ -106,8 +114,8 @@ void drawBar(int percent) {
     std::snprintf(text, sizeof text, "%d%%", percent);
     if (g_progress.percentText) SetWindowTextA(g_progress.percentText, text);
 
-    if (g_settings.modelNumber != MODEL_LX2) return;
-    for (const Label& label : LX2_LABELS) SetDlgItemTextA(g_progress.dialog, label.id, label.text);
+    if (!labelsRedrawn()) return;
+    for (const Label& label : REDRAWN_LABELS) SetDlgItemTextA(g_progress.dialog, label.id, label.text);
     UpdateWindow(GetDlgItem(g_progress.dialog, IDCANCEL));
 }
 
@@ -130,7 +138,7 @@ int beginDialog(const char* templateName) {
     if (g_progress.dialog) endDialog();
     g_progress.cancelFlag = 0;
     g_progress.dialog =
-        CreateDialogParamA(g_source.moduleInstance, templateName, g_progress.owner, progressDialogProc, 0);
+        CreateDialogParamA(windowsModule(), templateName, g_progress.owner, progressDialogProc, 0);
     g_progress.bar = g_progress.dialog ? GetDlgItem(g_progress.dialog, IDC_BAR) : nullptr;
     g_progress.percentText = g_progress.dialog ? GetDlgItem(g_progress.dialog, IDC_PERCENT) : nullptr;
     if (g_progress.owner) {
@@ -208,7 +216,29 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
 }
 
+// The camera's library calls, as this dialog shows them.
+HWND cameraWindowOwns() {
+    return g_cameraWindow.window;
+}
+
+int showReport(ProgressTask task, int code, int value) {
+    switch (task) {
+    case ProgressTask::Download:    return progressDownload(code, value);
+    case ProgressTask::DownloadLx3: return progressDownloadLx3(code, value, 0);
+    default:                        return progressDecodeExif(code, value, 0);
+    }
+}
+
+void callEnded(HWND owner, bool focusOwner) {
+    progressFinish();
+    if (focusOwner && owner) SetFocus(owner);
+}
+
 }  // namespace
+
+void showCameraProgressInDialogs() {
+    cameraReportProgressTo(ProgressListener{cameraWindowOwns, progressSetOwner, showReport, callEnded});
+}
 
 void paintProgressBar(HDC dc, const RECT& client, int percent) {
     percent = boundedPercent(percent);

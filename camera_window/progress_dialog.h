@@ -16,8 +16,12 @@ int WINAPI progressDecodeExif(int code, int value, DWORD unused);
 // K4I decodes: "Changing Image Data...".
 int WINAPI progressDecodeK4i(int code, int value);
 
-// Records the window that owns the next dialog and is disabled while it is shown; the calls
-// into the libraries set it before each call (always the camera window).
+// Makes this dialog the listener of the camera's library calls (camera/library_calls.h): their
+// progress is shown here, owned by the camera window.
+void showCameraProgressInDialogs();
+
+// Records the window that owns the next dialog and is disabled while it is shown; the listener
+// sets it before each library call (the camera window).
 void progressSetOwner(HWND owner);
 
 // After a library call that took a progress callback: a library that returned without the

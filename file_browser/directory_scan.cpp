@@ -1,16 +1,17 @@
-#include "directory_scan.h"
+#include "file_browser/directory_scan.h"
 
-#include "file_list.h"
-#include "thumbnail_grid.h"
-#include "../camera/image_decoding.h"
-#include "../resources/resource_ids.h"
-#include "../twain/error_report.h"
-#include "../twain/scoped_handle.h"
+#include "camera/image_decoding.h"
+#include "camera_window/error_box.h"
+#include "file_browser/file_list.h"
+#include "resources/resource_ids.h"
+#include "win32/scoped_handle.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <new>
 #include <vector>
+
+char g_browserDirectory[SAVED_DIRECTORY_SIZE];
 
 namespace {
 
@@ -193,9 +194,9 @@ bool listCurrentDirectory(HWND browser, HWND directoryList, PictureNames* pictur
         // A path that does not fit the saved directory is listed but not saved: DS_Entry then
         // leaves the current directory alone instead of moving to a stale one.
         if (directory.size() < SAVED_DIRECTORY_SIZE) {
-            lstrcpynA(g_source.savedDirectory, directory.c_str(), SAVED_DIRECTORY_SIZE);
+            lstrcpynA(g_browserDirectory, directory.c_str(), SAVED_DIRECTORY_SIZE);
         } else {
-            g_source.savedDirectory[0] = '\0';
+            g_browserDirectory[0] = '\0';
         }
         for (const std::string& piece : pathPieces(directory)) {
             SendMessageA(directoryList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(piece.c_str()));
@@ -229,13 +230,12 @@ std::string directoryEntryPath(HWND directoryList, int index)
 
 bool scanFiles(HWND browser, const PictureNames& pictures)
 {
+    bool scanned = false;
     try {
-        if (!scanKind(pictures.exif, FILE_KIND_EXIF, checkExifFile)) return false;
-        if (!scanKind(pictures.k4i, FILE_KIND_K4I, checkK4iFile)) return false;
+        scanned = scanKind(pictures.exif, FILE_KIND_EXIF, checkExifFile) &&
+                  scanKind(pictures.k4i, FILE_KIND_K4I, checkK4iFile);
     } catch (const std::bad_alloc&) {
-        errorBox(browser, 0, ERROR_NO_MEMORY, nullptr);
-        return false;
     }
-    gridLoadThumbnails(browser);
-    return true;
+    if (!scanned) errorBox(browser, 0, ERROR_NO_MEMORY, nullptr);
+    return scanned;
 }

@@ -1,7 +1,7 @@
 // Navigation behind the file browser: the drive box, the file-type box, the directory list of
 // the current directory and the scan of its picture files into the file list. The browser
-// works on the process's current directory; the saved directory of the source state holds the
-// listed directory so that DS_Entry can make it current again on every call.
+// works on the process's current directory; the browser's directory holds the listed directory
+// so that DS_Entry can make it current again on every call.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../twain/source_state.h"
+#include "camera/image_decoding.h"
 
 constexpr char FILE_TYPE_EXIF[] = "MELVO Exif(*.JPG)";
 constexpr char FILE_TYPE_K4I[] = "DSC File(*.K4I)";
@@ -23,6 +23,11 @@ enum DriveKind : uint16_t {
     DRIVE_KIND_REMOTE    = 5,
     DRIVE_KIND_RAMDISK   = 6,
 };
+
+// The directory the browser lists, a full path; empty before the first listing and when the
+// path is too long to keep. Written by the listing only.
+constexpr size_t SAVED_DIRECTORY_SIZE = 256;
+extern char g_browserDirectory[SAVED_DIRECTORY_SIZE];
 
 // Lists the drives A: to Z: whose type is known and selects the current drive's entry.
 void fillDriveBox(HWND driveBox);
@@ -43,8 +48,8 @@ struct PictureNames {
 };
 
 // Lists the current directory into the (empty) directory list: its path entries, then its
-// subdirectories (no dot names) in upper case and byte order. Sets the path depth and the saved
-// directory, and collects the directory's picture files for the scan in the same pass. False
+// subdirectories (no dot names) in upper case and byte order. Sets the path depth and the
+// browser's directory, and collects the directory's picture files for the scan in the same pass. False
 // after a memory failure (reported in the error box).
 bool listCurrentDirectory(HWND browser, HWND directoryList, PictureNames* pictures);
 // Number of path entries at the top of the directory list.
@@ -55,6 +60,6 @@ uint16_t pathDepth();
 std::string directoryEntryPath(HWND directoryList, int index);
 
 // Scans the listed pictures: every Exif file that the Exif check accepts, then every K4I file
-// that the K4I check accepts, into the (empty) file list; then loads the thumbnails of the shown
-// kind. False after a memory failure, keeping the files inserted so far.
+// that the K4I check accepts, into the (empty) file list. False after a memory failure
+// (reported in the error box), keeping the files inserted so far.
 bool scanFiles(HWND browser, const PictureNames& pictures);

@@ -1,23 +1,18 @@
-#include "file_browser_window.h"
+#include "file_browser/file_browser_window.h"
 
-#include "directory_scan.h"
-#include "file_list.h"
-#include "thumbnail_grid.h"
-#include "../camera/acquisition.h"
-#include "../camera_window/camera_window.h"
-#include "../camera_window/shared_fonts.h"
-#include "../resources/resource_ids.h"
-#include "../camera/maker_common.h"
-#include "../twain/capabilities.h"
-#include "../twain/dispatch.h"
-#include "../twain/ds_entry.h"
-#include "../twain/error_report.h"
-#include "../twain/notifications.h"
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera_window/error_box.h"
+#include "camera_window/requests.h"
+#include "camera_window/shared_fonts.h"
+#include "camera_window/window_class.h"
+#include "file_browser/directory_scan.h"
+#include "file_browser/file_list.h"
+#include "file_browser/thumbnail_grid.h"
+#include "resources/resource_ids.h"
+#include "win32/scoped_handle.h"
 
-#include <algorithm>
 #include <string>
+
+HWND g_fileBrowserWindow = nullptr;
 
 namespace {
 
@@ -34,6 +29,8 @@ struct BrowserControls {
 };
 
 BrowserControls g_controls;
+// The window the browser stands in for, shown again when it closes.
+HWND g_returnTo = nullptr;
 
 struct ControlSpec {
     HWND BrowserControls::*handle;
@@ -85,9 +82,9 @@ void destroyControls()
     }
 }
 
-void showCameraWindow()
+void showReturnWindow()
 {
-    if (g_source.cameraWindow && IsWindow(g_source.cameraWindow)) ShowWindow(g_source.cameraWindow, SW_SHOW);
+    if (g_returnTo && IsWindow(g_returnTo)) ShowWindow(g_returnTo, SW_SHOW);
 }
 
 void setRedraw(HWND control, bool redraw)
@@ -103,7 +100,7 @@ void relist(HWND window)
     PictureNames pictures;
     listCurrentDirectory(window, g_controls.directoryList, &pictures);
     fileListRelease();
-    scanFiles(window, pictures);
+    if (scanFiles(window, pictures)) gridLoadThumbnails(window);
 }
 
 // ---- Messages ----
@@ -111,10 +108,10 @@ void relist(HWND window)
 LRESULT onCreate(HWND window)
 {
     // Boxes shown while the window is being made are owned by it.
-    g_source.fileBrowserWindow = window;
+    g_fileBrowserWindow = window;
     RECT client = {};
     GetClientRect(window, &client);
-    const HINSTANCE instance = g_source.moduleInstance;
+    const HINSTANCE instance = windowsModule();
     for (const ControlSpec& spec : CONTROLS) {
         const Place place = controlPlace(spec.id, client.right, client.bottom, gridGeometry(window));
         HWND control = CreateWindowExA(0, spec.className, spec.text, spec.style, place.x, place.y, place.width,
@@ -156,7 +153,7 @@ LRESULT onPaint(HWND window)
 void closeBrowser(HWND window)
 {
     fileListRelease();
-    showCameraWindow();
+    showReturnWindow();
     destroyControls();
     DestroyWindow(window);
 }
@@ -178,7 +175,7 @@ void drawItemText(const DRAWITEMSTRUCT& item, const std::string& text, int x)
 // Icons are drawn clipped to their item, whatever their picture's extent.
 void drawItemIcon(const DRAWITEMSTRUCT& item, const char* name, int x, int y)
 {
-    HICON icon = static_cast<HICON>(LoadImageA(g_source.moduleInstance, name, IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    HICON icon = static_cast<HICON>(LoadImageA(windowsModule(), name, IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
     if (!icon) return;
     const int saved = SaveDC(item.hDC);
     IntersectClipRect(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom);
@@ -284,50 +281,18 @@ void changeFileType(HWND window)
     gridSetFirstRow(0);
 }
 
-// The first file of a memory transfer, decoded at OK so that its size can be reported.
-// False, with the condition code set (and reported unless the user cancelled), when it failed.
-bool acquireFirstFile()
-{
-    HGLOBAL bitmap = nullptr;
-    const uint16_t result = acquireNext(&bitmap);
-    if (result == DEC_ERR_NOMEMORY || result == DEC_ERR_NOMEMORY2) {
-        failWithReport("Insufficient memory.  ", ConditionCode::LowMemory);
-        return false;
-    }
-    if (result == DEC_ERR_CANCELLED) {
-        failQuietly(ConditionCode::OperationError);
-        return false;
-    }
-    if (result != 0) {
-        failWithReport("File read error.  ", ConditionCode::OperationError);
-        return false;
-    }
-    if (!bitmap) return false;
-    if (holdCurrentBitmap(bitmap)) return true;
-    failWithReport("Insufficient memory.  ", ConditionCode::LowMemory);
-    return false;
-}
-
-// OK: the selected files of the shown kind become the pending transfers. For a memory
-// transfer the first one is decoded now, so that its size can be reported.
+// OK: the selected files of the shown kind are handed up to be announced. The kind goes up
+// also when none is selected: the transfers take files from now on.
 void announceSelectedFiles(HWND window)
 {
     const FileKind kind = readFileKind(window);
-    g_source.fileKind = kind;
-    g_source.transferOrigin = ORIGIN_FILE_BROWSER;
-    if (!fileListAnySelected(kind)) {
+    const uint16_t selected = fileListCountSelected(kind);
+    const bool announced = requestAnnouncement({ORIGIN_FILE_BROWSER, kind, selected});
+    if (selected == 0) {
         errorBox(window, 0, ERROR_SELECT_IMAGES, nullptr);
         return;
     }
-    // The pending count is a signed 16-bit value: a selection of more files than it holds is
-    // announced as its largest count; the transfers end when no selected file is left.
-    g_source.pendingCount = static_cast<int16_t>(std::min<uint16_t>(fileListCountSelected(kind), 0x7FFF));
-    if (!g_source.currentBitmap && memoryTransferSelected()) {
-        if (!acquireFirstFile()) return;
-    }
-    g_source.imageInfoMarker = 0;
-    notifyTransferReady();
-    InvalidateRect(window, nullptr, FALSE);
+    if (announced) InvalidateRect(window, nullptr, FALSE);
 }
 
 LRESULT onCommand(HWND window, int id, int notification)
@@ -356,7 +321,7 @@ LRESULT onCommand(HWND window, int id, int notification)
 
 LRESULT onDestroy(HWND window)
 {
-    if (g_source.fileBrowserWindow == window) g_source.fileBrowserWindow = nullptr;
+    if (g_fileBrowserWindow == window) g_fileBrowserWindow = nullptr;
     g_controls = {};
     return 0;
 }
@@ -409,34 +374,51 @@ LRESULT CALLBACK fileBrowserWindowProc(HWND window, UINT message, WPARAM wParam,
 
 }  // namespace
 
-ATOM registerFileBrowserWindowClass(HINSTANCE instance)
+ATOM registerFileBrowserWindowClass()
 {
-    return registerSourceWindowClass(instance, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_PARENTDC | CS_BYTEALIGNWINDOW,
+    return registerSourceWindowClass(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_PARENTDC | CS_BYTEALIGNWINDOW,
                                      fileBrowserWindowProc, FILE_BROWSER_WINDOW_CLASS);
 }
 
-bool createFileBrowserWindow(HWND owner)
+bool createFileBrowserWindow(HWND owner, HWND returnTo)
 {
     HWND window = CreateWindowExA(0, FILE_BROWSER_WINDOW_CLASS, FILE_BROWSER_WINDOW_TITLE, WS_CAPTION | WS_SYSMENU,
                                   CW_USEDEFAULT, CW_USEDEFAULT, FILE_BROWSER_WINDOW_WIDTH, FILE_BROWSER_WINDOW_HEIGHT,
-                                  owner, nullptr, g_source.moduleInstance, nullptr);
+                                  owner, nullptr, windowsModule(), nullptr);
     if (!window) return false;
-    g_source.fileBrowserWindow = window;
+    g_fileBrowserWindow = window;
+    g_returnTo = returnTo;
     ShowWindow(window, SW_SHOWNORMAL);
     return true;
 }
 
 bool fileBrowserWindowExists()
 {
-    return g_source.fileBrowserWindow && IsWindow(g_source.fileBrowserWindow);
+    return g_fileBrowserWindow && IsWindow(g_fileBrowserWindow);
+}
+
+void adoptFileBrowserWindow(HWND owner)
+{
+    if (GetWindow(g_fileBrowserWindow, GW_OWNER) != owner)
+        SetWindowLongPtrA(g_fileBrowserWindow, GWLP_HWNDPARENT, LONG_PTR(owner));
 }
 
 void destroyFileBrowserWindow()
 {
     if (fileBrowserWindowExists()) {
         destroyControls();
-        DestroyWindow(g_source.fileBrowserWindow);
+        DestroyWindow(g_fileBrowserWindow);
     }
-    g_source.fileBrowserWindow = nullptr;
+    g_fileBrowserWindow = nullptr;
     fileListRelease();
+}
+
+void fileBrowserRedraw()
+{
+    if (fileBrowserWindowExists()) InvalidateRect(g_fileBrowserWindow, nullptr, FALSE);
+}
+
+void fileBrowserClearSelection(FileKind kind)
+{
+    gridClearSelection(g_fileBrowserWindow, kind);
 }

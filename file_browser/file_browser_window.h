@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "camera/image_decoding.h"
+
 constexpr char FILE_BROWSER_WINDOW_CLASS[] = "FILEMAINWINDOW";
 constexpr char FILE_BROWSER_WINDOW_TITLE[] = "MELVO DIGITAL CAMERA";
 constexpr int FILE_BROWSER_WINDOW_WIDTH = 608;
@@ -13,17 +15,26 @@ constexpr int FILE_BROWSER_WINDOW_HEIGHT = 448;
 
 // Sent by the window to itself: recompute the grid's scroll range and repaint.
 constexpr UINT UM_FILEREFRESH = WM_USER + 1;
-// Posted by the window to itself while thumbnails are still being loaded after a scan.
-constexpr UINT UM_FILELOADMORE = WM_USER + 2;
 
-ATOM registerFileBrowserWindowClass(HINSTANCE instance);
+// The file browser window while it exists, else 0. Written by the window alone.
+extern HWND g_fileBrowserWindow;
 
-// Creates the file browser window owned by `owner`, records it in the source state and shows
-// it. False when it could not be created.
-bool createFileBrowserWindow(HWND owner);
+// Registers the class with the module of the source's windows (camera_window/window_class.h).
+ATOM registerFileBrowserWindowClass();
+
+// Creates the file browser window owned by `owner` and shows it; `returnTo` is shown again when
+// the browser closes. False when it could not be created.
+bool createFileBrowserWindow(HWND owner, HWND returnTo = nullptr);
 
 bool fileBrowserWindowExists();
+// The browser, hidden by an earlier MSG_DISABLEDS, belongs to this application's window now.
+void adoptFileBrowserWindow(HWND owner);
 
 // Destroys the file browser window if it still exists, forgets its handle and releases the
 // file list with its thumbnails: the source is closing and nothing can transfer them any more.
 void destroyFileBrowserWindow();
+
+// A file was acquired for the transfers: the grid is drawn again.
+void fileBrowserRedraw();
+// The selection of `kind` cleared, marks and all (the user cancelled an acquisition).
+void fileBrowserClearSelection(FileKind kind);

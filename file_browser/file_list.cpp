@@ -1,6 +1,4 @@
-#include "file_list.h"
-
-#include "../twain/error_report.h"
+#include "file_browser/file_list.h"
 
 #include <algorithm>
 #include <new>
@@ -41,7 +39,6 @@ bool fileListInsert(FileKind kind, std::string name)
         entry.kind = kind;
         entry.name = std::move(name);
     } catch (const std::bad_alloc&) {
-        errorBox(g_source.fileBrowserWindow, 0, ERROR_NO_MEMORY, nullptr);
         return false;
     }
     return true;

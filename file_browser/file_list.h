@@ -10,8 +10,8 @@
 #include <list>
 #include <string>
 
-#include "../twain/scoped_handle.h"
-#include "../twain/source_state.h"
+#include "camera/image_decoding.h"
+#include "win32/scoped_handle.h"
 
 struct FileEntry {
     FileKind        kind;
@@ -28,8 +28,8 @@ using FileList = std::list<FileEntry>;
 // The one file list of the module. Only the scan adds entries.
 FileList& fileList();
 
-// Inserts a file of kind `kind`; the name is turned lower case. False when memory ran out:
-// the error box has been shown (owned by the file browser window) and the list is unchanged.
+// Inserts a file of kind `kind`; the name is turned lower case. False when memory ran out; the
+// list is then unchanged.
 bool fileListInsert(FileKind kind, std::string name);
 // Releases every entry with its thumbnail and name.
 void fileListRelease();

@@ -1,12 +1,14 @@
-#include "thumbnail_grid.h"
+#include "file_browser/thumbnail_grid.h"
 
-#include "directory_scan.h"
-#include "file_list.h"
-#include "file_browser_window.h"
-#include "../camera/image_decoding.h"
-#include "../camera_window/shared_fonts.h"
-#include "../resources/resource_ids.h"
-#include "../twain/scoped_handle.h"
+#include "camera/image_decoding.h"
+#include "camera_window/error_box.h"
+#include "camera_window/shared_fonts.h"
+#include "camera_window/window_class.h"
+#include "file_browser/directory_scan.h"
+#include "file_browser/file_list.h"
+#include "resources/resource_ids.h"
+#include "win32/global_memory.h"
+#include "win32/scoped_handle.h"
 
 #include <algorithm>
 #include <vector>
@@ -164,7 +166,7 @@ POINT cellOfPosition(int position, const GridGeometry& geometry)
 
 ScopedGdiObject loadGridBitmap(const char* name)
 {
-    return ScopedGdiObject(LoadBitmapA(g_source.moduleInstance, name));
+    return ScopedGdiObject(LoadBitmapA(windowsModule(), name));
 }
 
 // Copies a bitmap of the module into dc at (x, y). In place of a bitmap that could not be
@@ -405,13 +407,12 @@ void gridClick(HWND browser, POINT point, WPARAM keys)
     }
 }
 
-void gridClearSelection(FileKind kind)
+void gridClearSelection(HWND browser, FileKind kind)
 {
-    if (!fileBrowserWindowExists()) {
+    if (!browser || !IsWindow(browser)) {
         clearSelection(nullptr, GridGeometry{}, kind, 0);
         return;
     }
-    HWND browser = g_source.fileBrowserWindow;
     WindowDC dc(browser);
     const GridGeometry geometry = gridGeometry(browser);
     clearSelection(dc.get(), geometry, kind, firstIndex(geometry));
@@ -497,4 +498,26 @@ void gridLoadMore(HWND browser)
 void gridReleaseThumbnails()
 {
     for (FileEntry& entry : fileList()) unloadEntry(entry);
+}
+
+int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name)
+{
+    *bitmap = nullptr;
+    HGLOBAL dib = nullptr;
+    if (!decodeThumbnail(kind, name, &dib)) return 0;
+    ScopedGlobal thumbnail(dib);
+    {
+        GlobalLockGuard<BYTE> block(thumbnail.get());
+        WindowDC dc(window);
+        if (block && dc) {
+            const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(block.get());
+            *bitmap = CreateDIBitmap(dc.get(), header, CBM_INIT, block.get() + sizeof(BITMAPINFOHEADER),
+                                     reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS);
+        }
+    }
+    if (!*bitmap) {
+        errorBox(window, 0, ERROR_NO_MEMORY, nullptr);
+        return 0;
+    }
+    return 1;
 }

@@ -9,7 +9,11 @@
 #include <cstdint>
 #include <string>
 
-#include "../twain/source_state.h"
+#include "camera/image_decoding.h"
+
+// Posted by the grid to the browser while thumbnails are still being loaded after a scan; the
+// browser answers it with gridLoadMore.
+constexpr UINT UM_FILELOADMORE = WM_USER + 2;
 
 constexpr int GRID_LEFT = 16;
 constexpr int GRID_TOP = 20;
@@ -53,7 +57,7 @@ void gridClick(HWND browser, POINT point, WPARAM keys);
 
 // Clears the selection of `kind` and removes the visible marks (an acquisition that was
 // cancelled). Nothing is drawn when the browser window does not exist.
-void gridClearSelection(FileKind kind);
+void gridClearSelection(HWND browser, FileKind kind);
 
 // WM_VSCROLL of the grid's scroll bar; the unit is one row.
 void gridScroll(HWND browser, int code, int thumbPosition);
@@ -71,3 +75,9 @@ void gridLoadThumbnails(HWND browser);
 void gridLoadMore(HWND browser);
 // Releases every loaded thumbnail; the selection stays.
 void gridReleaseThumbnails();
+
+// 1 with *bitmap the file's thumbnail as a device-dependent bitmap compatible with the window's
+// device context; 0 when the file gave none (*bitmap is then 0). A thumbnail that decodes but
+// cannot become a device-dependent bitmap shows the "Insufficient memory." box, owned by the
+// window. kind: FILE_KIND_EXIF or FILE_KIND_K4I; any other kind gives no thumbnail.
+int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name);

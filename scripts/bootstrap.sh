@@ -12,6 +12,7 @@ packages=(
   libjpeg62-turbo-dev libjpeg-turbo-progs nasm dpkg-dev patch
   clang llvm libclang-rt-14-dev
   libspandsp-dev valgrind
+  nsis nsis-pluginapi
   imagemagick python3 python3-pil libimage-exiftool-perl
   file
 )

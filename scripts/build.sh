@@ -12,6 +12,10 @@ windows_build() { # <folder> <toolchain file>
 }
 windows_build build cmake/mingw-w64-i686.cmake
 windows_build build/win64 cmake/mingw-w64-x86_64.cmake
+# The 32-bit setup program carries the 64-bit source too, which is built after it.
+if cmake --build build --target help | grep -q '^setup:'; then
+  cmake --build build --target setup
+fi
 
 if [ "${SKIP_NATIVE:-0}" != 1 ]; then
   if [ ! -f build/native/build.ninja ]; then

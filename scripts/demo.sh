@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: builds the data source and the project's TWAIN application, installs the source
-# where Wine's TWAIN source manager finds it, puts a simulated LX-3 camera on COM1 and a simulated
+# The main job: builds the data source, its setup program and the project's TWAIN application,
+# installs the source into a fresh Wine prefix by running the setup program silently as an
+# administrator would (it puts the source where Wine's TWAIN source manager finds it), puts a simulated LX-3 camera on COM1 and a simulated
 # LX-1 camera on COM2, and acquires every picture of both cameras through the manager, once by
 # native and once by memory transfer, with `twacquire --auto --pick-camera-pictures`, on the
 # user's display when there is one and on a private Xvfb otherwise. twacquire plays the user at
@@ -9,8 +10,10 @@
 # them and presses OK; then it receives the pictures, saves them as BMP files and closes the
 # window as a user would. A last run opens the file browser on a folder of pictures with
 # `--pick-files`, selects two thumbnails and presses OK. tools/demo/check_pictures.py then checks
-# every picture against its original file and draws a contact sheet of what arrived. Everything lands in
-# <build>/demo: the pictures, the logs, the window captures and contact-sheet.png.
+# every picture against its original file and draws a contact sheet of what arrived. At the end the
+# uninstaller the setup registered runs silently, and the prefix's files must be as before the
+# install. Everything lands in <build>/demo: the pictures, the logs, the window captures and
+# contact-sheet.png.
 # Says in plain words what happened; exits non-zero when anything failed.
 #
 # It runs the 32-bit build (build/), the source as it ships for 32-bit applications, where this
@@ -26,6 +29,10 @@ root=$PWD
 source scripts/windows-builds.sh
 
 say() { echo "demo: $*"; }
+seconds_since() { # <date +%s%N>: the seconds since then, to a tenth
+  local ms=$(( ($(date +%s%N) - $1) / 1000000 ))
+  echo "$((ms / 1000)).$((ms % 1000 / 100))"
+}
 fail() { say "$*"; say "FAILED."; exit 1; }
 
 if [ -n "${DEMO_BUILD:-}" ]; then
@@ -48,43 +55,48 @@ else
     say "running the 64-bit build (build/win64/), the source for 64-bit applications: $why32bitCannotRun"
   fi
 fi
-# Wine's manager looks for sources in the folder of its own width.
+# The wineserver of the build's width, to wait for the prefix's programs to end.
 if grep -q '^export WINEARCH=win64' "$build/wine-run"; then
-  twain_dir=twain_64 wineserver=/usr/lib/wine/wineserver64
+  wineserver=/usr/lib/wine/wineserver64
 else
-  twain_dir=twain_32 wineserver=wineserver
+  wineserver=wineserver
 fi
 
-source_ds=$build/bin/LX3TWS32.ds
-app=$build/bin/twacquire.exe
-[ -f "$source_ds" ] || fail "the data source $source_ds was not built"
-[ -f "$app" ] || fail "twacquire $app was not built"
+setup_exe=$(ls "$build"/setup/melvo-camera-setup-*.exe 2>/dev/null | head -n 1)
+[ -n "$setup_exe" ] || fail "the setup program was not built (is makensis installed? see scripts/bootstrap.sh)"
+[ -f "$build/bin/twacquire.exe" ] || fail "twacquire was not built"
+demo=$build/demo
+rm -rf "$demo" && mkdir -p "$demo/screens" "$demo/app"
+# The application away from the build's libraries, so that it uses the installed ones.
+cp "$build/bin/twacquire.exe" "$demo/app/"
+app=$demo/app/twacquire.exe
 
-# A prefix of the demo's own, so that the demo never disturbs the tests' prefix.
+# A fresh prefix of the demo's own, so that the demo never disturbs the tests' prefix. The DLL
+# override that Wine's manager needs comes from the setup, not from the environment.
 export WINEPREFIX=$build/demo-prefix
-export WINEDLLOVERRIDES="sane.ds=n"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  say "creating the Wine prefix $WINEPREFIX (takes a few seconds the first time)"
-fi
+export WINEDLLOVERRIDES=
+rm -rf "$WINEPREFIX"
+say "creating a fresh Wine prefix $WINEPREFIX (takes a few seconds)"
 "$build/wine-run" cmd /c exit >/dev/null 2>&1 || fail "Wine does not start"
 # Wine's desktop process belongs to the display it started on: let this one end before the
 # windows go to the display chosen below.
 WINEPREFIX=$WINEPREFIX "$wineserver" -w
 
-# Wine's TWAIN_32.DLL only looks for C:\windows\twain_32\sane.ds and gphoto2.ds (twain_64 in
-# 64-bit Wine), so the source goes in as sane.ds; the libraries it imports go to C:\windows,
-# where Windows finds them.
-windir=$WINEPREFIX/drive_c/windows
-mkdir -p "$windir/$twain_dir"
-cp "$source_ds" "$windir/$twain_dir/sane.ds" || fail "could not install the source"
-# The maker's five libraries that the source imports by ordinal.
-for library in VX1CM32 VX2CM32 VX3CM32 VXK4X32 VXXIF32; do
-  cp "$build/bin/$library.dll" "$windir/" || fail "could not install $library.dll"
-done
-say "installed LX3TWS32.ds as C:\\windows\\$twain_dir\\sane.ds and the maker's five libraries in C:\\windows"
+# The prefix's files with their checksums, less Wine's temporary and user data.
+prefix_state() {
+  (cd "$WINEPREFIX/drive_c" && find . \( -path ./users -o -path ./windows/temp \) -prune -o \
+     \( -type d -printf 'folder %p\n' \) -o -type f -exec md5sum {} + | sort)
+}
+before_install=$(prefix_state)
+say "installing with the setup program, silently: $(basename "$setup_exe") /S (log: $demo/setup.log)"
+started=$(date +%s%N)
+"$build/wine-run" "$setup_exe" /S "/LOG=Z:${demo//\//\\}\\setup.log" >/dev/null 2>&1
+status=$?
+WINEPREFIX=$WINEPREFIX "$wineserver" -w
+tr -d '\r' <"$demo/setup.log" 2>/dev/null | sed 's/^/    /'
+[ $status -eq 0 ] || fail "the setup program failed (exit code $status)"
+say "installed in $(seconds_since "$started") s"
 
-demo=$build/demo
-rm -rf "$demo" && mkdir -p "$demo/screens"
 python=/usr/bin/python3  # Debian's, the one with python3-pil
 
 # The cameras (docs/simulated-cameras.md): an LX-3 on COM1 with Exif JPEG pictures, an LX-1 on
@@ -184,5 +196,18 @@ say "contact sheet of what the application received: $demo/contact-sheet.png"
 say "pictures as saved by the application: $demo/<run>/pictureNN.bmp; logs: $demo/<run>.log"
 say "captures of the camera window and the file browser: $demo/screens"
 [ $check -eq 0 ] || fail "some pictures do not match their originals (see above)"
-say "DONE: every picture of both cameras arrived by native and by memory transfer, the two files picked in the"
-say "file browser arrived by native transfer, and every one matches its original."
+
+echo
+say "uninstalling with the uninstaller the setup registered, silently: uninstall.exe /S (log: $demo/uninstall.log)"
+started=$(date +%s%N)
+"$build/wine-run" 'C:\Program Files\MELVO Digital Camera\uninstall.exe' /S "/LOG=Z:${demo//\//\\}\\uninstall.log" >/dev/null 2>&1
+WINEPREFIX=$WINEPREFIX "$wineserver" -w  # the uninstaller works in a copy of itself
+tr -d '\r' <"$demo/uninstall.log" 2>/dev/null | sed 's/^/    /'
+say "uninstalled in $(seconds_since "$started") s"
+# The settings file stays, as it does for a user; everything else must be as before the install.
+left=$(diff <(echo "$before_install") <(prefix_state | grep -v '/lx3twain.ini$'))
+[ -z "$left" ] || { echo "$left" | sed 's/^/    /'; fail "the uninstall left the prefix different from before the install"; }
+say "nothing left behind: the prefix's files are as before the install (lx3twain.ini, the settings, stays)"
+say "DONE: installed by the setup program, every picture of both cameras arrived by native and by memory"
+say "transfer, the two files picked in the file browser arrived by native transfer, every one matches its"
+say "original, and the uninstaller left nothing behind."

@@ -1,6 +1,6 @@
-#include "capabilities.h"
+#include "twain/capabilities.h"
 
-#include "global_memory.h"
+#include "win32/global_memory.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 // Capability negotiation (DG_CONTROL / DAT_CAPABILITY) and the capability values that the
-// rest of the source reads or that the image decoders set from each decoded image.
+// rest of the protocol reads or sets from each decoded picture's facts (transfer_cursor.h).
 #pragma once
 
-#include "dispatch.h"
+#include "twain/dispatch.h"
 
 ReturnCode capabilityOperation(const DispatchRecord& call);
 
@@ -16,7 +16,7 @@ void resetResolutionCapabilities();
 // the default must not inherit the memory transfer an earlier one chose.
 void resetTransferMechanism();
 
-// Set by the decoders from each decoded image: resolution in pixels per unit and the unit.
+// Set from each decoded picture's facts: resolution in pixels per unit and the unit.
 void setImageResolution(TW_FIX32 x, TW_FIX32 y);
 void setImageUnits(TW_UINT16 units);  // TWUN_CENTIMETERS or TWUN_PIXELS
 

@@ -1,10 +1,11 @@
-#include "control_operations.h"
+#include "twain/control_operations.h"
 
-#include "capabilities.h"
-#include "../camera/camera_connection.h"
-#include "../camera/camera_position.h"
-#include "../camera_window/camera_window.h"
-#include "../file_browser/file_browser_window.h"
+#include "camera/camera_connection.h"
+#include "camera_window/camera_commands.h"
+#include "camera_window/camera_window.h"
+#include "file_browser/file_browser_window.h"
+#include "twain/capabilities.h"
+#include "twain/transfer_cursor.h"
 
 #include <cstring>
 
@@ -48,19 +49,10 @@ ReturnCode closeSource()
     g_source.appIdentity.Id = 0;
     destroyCameraWindow();
     destroyFileBrowserWindow();
-    if (g_camera.connected) {
-        cameraClose();
-        g_camera.connected = false;
-    }
+    dropCameraLink();
     releaseCurrentBitmap();
     g_source.state = STATE_DSM_OPEN;
     return ReturnCode::Success;
-}
-
-// A window kept from an earlier enable belongs to this enable's application window now.
-void adoptWindow(HWND window, HWND parent)
-{
-    if (GetWindow(window, GW_OWNER) != parent) SetWindowLongPtrA(window, GWLP_HWNDPARENT, LONG_PTR(parent));
 }
 
 // Shows again what the last MSG_DISABLEDS hid: the file browser when the user was in it, the
@@ -69,11 +61,11 @@ void showUserInterface()
 {
     const bool browserBack = g_source.fileBrowserHidden && fileBrowserWindowExists();
     if (browserBack) {
-        adoptWindow(g_source.fileBrowserWindow, g_source.parentWindow);
-        ShowWindow(g_source.fileBrowserWindow, SW_SHOW);
+        adoptFileBrowserWindow(g_source.parentWindow);
+        ShowWindow(g_fileBrowserWindow, SW_SHOW);
     }
-    if (!browserBack || g_source.cameraWindowHidden) ShowWindow(g_source.cameraWindow, SW_SHOW);
-    SetFocus(browserBack ? g_source.fileBrowserWindow : g_source.cameraWindow);
+    if (!browserBack || g_source.cameraWindowHidden) ShowWindow(cameraWindowHandle(), SW_SHOW);
+    SetFocus(browserBack ? g_fileBrowserWindow : cameraWindowHandle());
     g_source.cameraWindowHidden = false;
     g_source.fileBrowserHidden = false;
 }
@@ -85,9 +77,7 @@ ReturnCode enableSource(const TW_USERINTERFACE& ui)
     g_source.enablingThread = GetCurrentThreadId();
     // An earlier enable's window, hidden by MSG_DISABLEDS, comes back as the user left it.
     if (cameraWindowExists()) {
-        adoptWindow(g_source.cameraWindow, g_source.parentWindow);
-        SetWindowPos(g_source.cameraWindow, g_source.parentWindow ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        adoptCameraWindow(g_source.parentWindow);
     } else if (!createCameraWindow(g_source.parentWindow)) {
         return failWithReport(ENABLE_FAILURE, ConditionCode::LowMemory);
     }
@@ -102,19 +92,19 @@ ReturnCode disableSource()
 {
     if (!stateIsOneOf({STATE_ENABLED, STATE_XFER_READY}))
         return failWithReport(DISABLE_FAILURE, ConditionCode::SeqError);
-    g_source.cameraWindowHidden = cameraWindowExists() && IsWindowVisible(g_source.cameraWindow);
-    g_source.fileBrowserHidden = fileBrowserWindowExists() && IsWindowVisible(g_source.fileBrowserWindow);
+    g_source.cameraWindowHidden = cameraWindowExists() && IsWindowVisible(cameraWindowHandle());
+    g_source.fileBrowserHidden = fileBrowserWindowExists() && IsWindowVisible(g_fileBrowserWindow);
     if (g_source.parentWindow && IsWindow(g_source.parentWindow)) SetFocus(g_source.parentWindow);
-    if (g_source.cameraWindowHidden) ShowWindow(g_source.cameraWindow, SW_HIDE);
-    if (g_source.fileBrowserHidden) ShowWindow(g_source.fileBrowserWindow, SW_HIDE);
+    if (g_source.cameraWindowHidden) ShowWindow(cameraWindowHandle(), SW_HIDE);
+    if (g_source.fileBrowserHidden) ShowWindow(g_fileBrowserWindow, SW_HIDE);
     g_source.state = STATE_OPEN;
     return ReturnCode::Success;
 }
 
 TW_UINT32 preferredMemoryBuffer()
 {
-    const TW_UINT32 bytes = static_cast<TW_UINT32>(g_source.imageHeader.biWidth) *
-                            static_cast<TW_UINT32>(g_source.imageHeader.biHeight) * 3;
+    const TW_UINT32 bytes = static_cast<TW_UINT32>(g_transfer.picture.width) *
+                            static_cast<TW_UINT32>(g_transfer.picture.height) * 3;
     return bytes ? bytes : MEMXFER_ASSUMED_IMAGE;
 }
 
@@ -123,16 +113,6 @@ TW_UINT32 preferredMemoryBuffer()
 void copySourceIdentity(TW_IDENTITY* destination)
 {
     std::memcpy(destination, &g_source.sourceIdentity, sizeof(TW_IDENTITY));
-}
-
-void releaseCurrentBitmap()
-{
-    if (!g_source.currentBitmap) return;
-    GlobalUnlock(g_source.currentBitmap);
-    GlobalFree(g_source.currentBitmap);
-    g_source.currentBitmap = nullptr;
-    g_source.nextRow = nullptr;
-    g_source.bytesRemaining = 0;
 }
 
 ReturnCode identityOperation(const DispatchRecord& call)
@@ -182,7 +162,7 @@ ReturnCode pendingTransfersOperation(const DispatchRecord& call)
     switch (call.message) {
     case MSG_GET:
         if (!isOpen()) return failWithReport(PENDING_FAILURE, ConditionCode::SeqError);
-        pending->Count = static_cast<TW_UINT16>(g_source.pendingCount);
+        pending->Count = static_cast<TW_UINT16>(pendingCount());
         return ReturnCode::Success;
     case MSG_RESET:
         if (g_source.state != STATE_XFER_READY) return failWithReport(PENDING_FAILURE, ConditionCode::SeqError);
@@ -190,23 +170,14 @@ ReturnCode pendingTransfersOperation(const DispatchRecord& call)
         releaseCurrentBitmap();
         g_source.state = STATE_ENABLED;
         pending->Count = 0;
-        g_source.pendingCount = 0;
+        pendingEnd();
         return ReturnCode::Success;
     case MSG_ENDXFER: {
-        int16_t remaining = static_cast<int16_t>(g_source.pendingCount - 1);
-        if (remaining <= 0) {
-            // The camera's pictures may have changed under the transfers: show where it stands.
-            // Without an open link there is nothing to ask. A camera that does not answer has
-            // closed its link: the window falls back as for any other failure (the pictures
-            // are delivered already).
-            if (g_source.transferOrigin == ORIGIN_CAMERA_WINDOW && g_camera.connected) {
-                const uint16_t code = cameraResync();
-                if (code != 0) fallBackAfterCameraFailure(code);
-            }
-            remaining = 0;
-        }
+        const int16_t remaining = pendingCountOff();
+        // The camera's pictures may have changed under the transfers: show where it stands.
+        // Without an open link there is nothing to ask.
+        if (remaining == 0 && g_transfer.origin == ORIGIN_CAMERA_WINDOW && cameraConnected()) resyncCameraPage();
         pending->Count = static_cast<TW_UINT16>(remaining);
-        g_source.pendingCount = remaining;
         return ReturnCode::Success;
     }
     default:

@@ -1,7 +1,7 @@
 // DG_CONTROL operations other than capability negotiation.
 #pragma once
 
-#include "dispatch.h"
+#include "twain/dispatch.h"
 
 ReturnCode identityOperation(const DispatchRecord& call);
 ReturnCode userInterfaceOperation(const DispatchRecord& call);

@@ -1,7 +1,7 @@
 // What DS_Entry hands to every operation handler, and the two ways a handler fails.
 #pragma once
 
-#include "source_state.h"
+#include "twain/source_state.h"
 
 #include <initializer_list>
 

@@ -1,6 +1,6 @@
 // Library entry of the data source. Kept trivial: source managers load sources while they
 // enumerate, and nothing may be set up here that a load without use would have to undo.
-#include "source_lifetime.h"
+#include "twain/source_lifetime.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {

@@ -1,12 +1,14 @@
 // DS_Entry: the data source's one entry point. Every call first restores the file browser's
 // directory, refuses callers other than the application that opened the source, routes
 // window events to the camera window, and then dispatches the triplet through a table.
-#include "ds_entry.h"
+#include "twain/ds_entry.h"
 
-#include "capabilities.h"
-#include "control_operations.h"
-#include "error_report.h"
-#include "image_operations.h"
+#include "camera_window/camera_window.h"
+#include "file_browser/directory_scan.h"
+#include "twain/capabilities.h"
+#include "twain/control_operations.h"
+#include "twain/error_report.h"
+#include "twain/image_operations.h"
 
 namespace {
 
@@ -85,7 +87,7 @@ bool needsData(const TableEntry& entry, TW_UINT16 message)
 // drive too. A vanished directory or an unavailable drive is no concern of the caller's.
 void restoreWorkingDirectory()
 {
-    if (g_source.savedDirectory[0] != '\0') SetCurrentDirectoryA(g_source.savedDirectory);
+    if (g_browserDirectory[0] != '\0') SetCurrentDirectoryA(g_browserDirectory);
 }
 
 bool isForeignCaller(const TW_IDENTITY* origin)
@@ -97,7 +99,7 @@ bool isForeignCaller(const TW_IDENTITY* origin)
 ReturnCode processEvent(TW_EVENT* event)
 {
     if (!event || !event->pEvent) return failQuietly(ConditionCode::BadValue);
-    HWND window = g_source.cameraWindow;
+    HWND window = cameraWindowHandle();
     if (window && IsWindow(window) && IsDialogMessageA(window, static_cast<MSG*>(event->pEvent))) {
         event->TWMessage = MSG_NULL;
         return ReturnCode::DSEvent;

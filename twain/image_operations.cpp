@@ -1,6 +1,7 @@
-#include "image_operations.h"
+#include "twain/image_operations.h"
 
-#include "capabilities.h"
+#include "twain/capabilities.h"
+#include "twain/transfer_cursor.h"
 
 namespace {
 
@@ -18,13 +19,13 @@ ReturnCode imageInfoOperation(const DispatchRecord& call)
     if (g_source.state != STATE_XFER_READY) return failWithReport(TRANSFER_FAILURE, ConditionCode::SeqError);
     if (call.message != MSG_GET) return failWithReport(TRANSFER_FAILURE, ConditionCode::BadProtocol);
     // Information is given once per pending image.
-    if (static_cast<uint16_t>(g_source.pendingCount) == g_source.imageInfoMarker)
+    if (static_cast<uint16_t>(pendingCount()) == g_transfer.imageInfoMarker)
         return failWithReport(TRANSFER_FAILURE, ConditionCode::LowMemory);
-    g_source.imageInfoMarker = static_cast<uint16_t>(g_source.pendingCount);
+    g_transfer.imageInfoMarker = static_cast<uint16_t>(pendingCount());
 
     auto* info = static_cast<TW_IMAGEINFO*>(call.data);
-    const BITMAPINFOHEADER& header = g_source.imageHeader;
-    if (header.biXPelsPerMeter != 0 && header.biYPelsPerMeter != 0) {
+    const PictureFacts& picture = g_transfer.picture;
+    if (picture.units == PictureUnits::Centimetres) {
         info->XResolution = currentXResolution();
         info->YResolution = currentYResolution();
     } else {
@@ -32,9 +33,9 @@ ReturnCode imageInfoOperation(const DispatchRecord& call)
         info->YResolution = TW_FIX32{-1, 0};
     }
     if (memoryTransferSelected()) {
-        const bool known = header.biWidth != 0 && header.biHeight != 0;
-        info->ImageWidth = known ? header.biWidth : ASSUMED_WIDTH;
-        info->ImageLength = known ? header.biHeight : ASSUMED_HEIGHT;
+        const bool known = picture.width != 0 && picture.height != 0;
+        info->ImageWidth = known ? picture.width : ASSUMED_WIDTH;
+        info->ImageLength = known ? picture.height : ASSUMED_HEIGHT;
     } else {
         // A native transfer produces its picture only in the transfer call itself.
         info->ImageWidth = -1;
@@ -64,8 +65,8 @@ ReturnCode imageLayoutOperation(const DispatchRecord& call)
         // The frame is known only for a picture already acquired for memory transfer.
         if (!memoryTransferSelected() || g_source.state != STATE_XFER_READY)
             return failQuietly(ConditionCode::BadProtocol);
-        layout->Frame.Right = TW_FIX32{static_cast<TW_INT16>(g_source.imageHeader.biWidth), 0};
-        layout->Frame.Bottom = TW_FIX32{static_cast<TW_INT16>(g_source.imageHeader.biHeight), 0};
+        layout->Frame.Right = TW_FIX32{static_cast<TW_INT16>(g_transfer.picture.width), 0};
+        layout->Frame.Bottom = TW_FIX32{static_cast<TW_INT16>(g_transfer.picture.height), 0};
         return ReturnCode::Success;
     case MSG_SET:
         return failQuietly(ConditionCode::BadValue);

@@ -1,7 +1,7 @@
 // DG_IMAGE operations: image information and layout, native and memory transfer.
 #pragma once
 
-#include "dispatch.h"
+#include "twain/dispatch.h"
 
 ReturnCode imageInfoOperation(const DispatchRecord& call);
 ReturnCode imageLayoutOperation(const DispatchRecord& call);

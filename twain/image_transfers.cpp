@@ -2,14 +2,12 @@
 // bitmap copied out in strips of at most 16 rows, then freed). Every picture is acquired on
 // demand inside a transfer call; a memory transfer acquires the next picture inside the call
 // that delivers the last strip of the previous one.
-#include "image_operations.h"
+#include "twain/image_operations.h"
 
-#include "control_operations.h"
-#include "global_memory.h"
-#include "../camera/acquisition.h"
-#include "../camera/image_decoding.h"
-#include "../camera/maker_common.h"
-#include "../camera_window/camera_window.h"
+#include "camera/image_decoding.h"
+#include "twain/announced_pictures.h"
+#include "twain/transfer_cursor.h"
+#include "win32/global_memory.h"
 
 #include <algorithm>
 
@@ -17,52 +15,44 @@
 
 namespace {
 
-const char NATIVE_FAILURE[]      = "General failure in DAT_IMAGENATIVEXFER.  ";
-const char MEMORY_FAILURE[]      = "General failure in DAT_IMAGEMEMXFER.  ";
-const char NO_MEMORY_FAILURE[]   = "Insufficient memory.  ";
-const char FILE_READ_FAILURE[]   = "File read error.  ";
+const char NATIVE_FAILURE[] = "General failure in DAT_IMAGENATIVEXFER.  ";
+const char MEMORY_FAILURE[] = "General failure in DAT_IMAGEMEMXFER.  ";
 
 constexpr uint32_t STRIP_ROWS = 16;
 
 enum class Mechanism { Native, Memory };
 
-bool cancelledByUser(uint16_t code)
-{
-    return code == DEC_ERR_CANCELLED || code == CAM_ERR_CANCELLED;
-}
-
-// What a transfer answers when the acquisition failed with `code`.
+// What a transfer answers when the acquisition failed with `code` (reported as OK reports it):
+// a cancel ends a native transfer and completes a memory transfer's picture; a camera that
+// failed cancels the transfer, whose picture will not come.
 ReturnCode acquisitionFailed(uint16_t code, Mechanism mechanism)
 {
-    g_source.conditionCode = ConditionCode::OperationError;
-    if (code == DEC_ERR_NOMEMORY || code == DEC_ERR_NOMEMORY2)
-        return failWithReport(NO_MEMORY_FAILURE, ConditionCode::LowMemory);
-    // The user pressed Cancel in the progress dialog: a quiet stop.
-    if (cancelledByUser(code)) return mechanism == Mechanism::Native ? ReturnCode::Cancel : ReturnCode::XferDone;
-    if (g_source.transferOrigin != ORIGIN_CAMERA_WINDOW)
-        return failWithReport(FILE_READ_FAILURE, ConditionCode::OperationError);
-    // The camera failed with its link open: the box, the link closed, the option page.
-    fallBackClosingCamera(code);
-    g_source.conditionCode = ConditionCode::OperationError;
-    return ReturnCode::Cancel;
+    switch (reportAcquisitionFailure(code)) {
+    case AcquisitionFailure::Cancelled:
+        return mechanism == Mechanism::Native ? ReturnCode::Cancel : ReturnCode::XferDone;
+    case AcquisitionFailure::CameraFailed:
+        return ReturnCode::Cancel;
+    default:
+        return ReturnCode::Failure;
+    }
 }
 
 // No further picture will come: nothing is pending, and the source is back in state 5.
 ReturnCode endTransfersAfter(ReturnCode result)
 {
-    g_source.pendingCount = 0;
+    pendingEnd();
     g_source.state = STATE_ENABLED;
     return result;
 }
 
 uint32_t pictureWidth()
 {
-    return static_cast<uint16_t>(g_source.imageHeader.biWidth);
+    return static_cast<uint16_t>(g_transfer.picture.width);
 }
 
 uint32_t pictureHeight()
 {
-    return static_cast<uint16_t>(g_source.imageHeader.biHeight);
+    return static_cast<uint16_t>(g_transfer.picture.height);
 }
 
 // One row of blue-green-red pixels as red-green-blue.
@@ -130,7 +120,7 @@ bool deliverStrip(TW_IMAGEMEMXFER& strip)
     const uint32_t height = pictureHeight();
     const uint32_t bytesPerRow = width * 3;
     if (bytesPerRow == 0 || height == 0) return false;
-    const uint32_t rowsDone = (width * height * 3 - g_source.bytesRemaining) / bytesPerRow;
+    const uint32_t rowsDone = (width * height * 3 - g_transfer.bytesRemaining) / bytesPerRow;
     const uint32_t rowsLeft = height - rowsDone;
     if (!strip.Memory.TheMem) return false;
     const bool isHandle = (strip.Memory.Flags & TWMF_HANDLE) != 0;
@@ -147,14 +137,14 @@ bool deliverStrip(TW_IMAGEMEMXFER& strip)
     // Stored rows are padded to 4 bytes and run bottom-up: the next picture row is the one
     // before in memory.
     const uint32_t rowStep = dibRowBytes(width);
-    const BYTE* source = g_source.nextRow;
+    const BYTE* source = g_transfer.nextRow;
     const RowCopy copyRow = rowCopy();
     for (uint32_t row = 0; row < rows; ++row) {
         copyRow(destination, source, width);
         destination += bytesPerRow;
         if (rowsDone + row + 1 < height) source -= rowStep;
     }
-    g_source.nextRow = const_cast<BYTE*>(source);
+    g_transfer.nextRow = const_cast<BYTE*>(source);
 
     strip.Compression = TWCP_NONE;
     strip.BytesPerRow = bytesPerRow;
@@ -163,7 +153,7 @@ bool deliverStrip(TW_IMAGEMEMXFER& strip)
     strip.XOffset = 0;
     strip.YOffset = rowsDone;
     strip.BytesWritten = rows * bytesPerRow;
-    g_source.bytesRemaining -= rows * bytesPerRow;
+    g_transfer.bytesRemaining -= rows * bytesPerRow;
     return true;
 }
 
@@ -181,13 +171,13 @@ ReturnCode nativeTransferOperation(const DispatchRecord& call)
     *handle = nullptr;
     // Only announced pictures are delivered: once the pending count is spent, pictures the user
     // selected since the announcement stay selected for the next OK, which announces them.
-    if (g_source.pendingCount <= 0) return ReturnCode::Cancel;
+    if (pendingCount() <= 0) return ReturnCode::Cancel;
     HGLOBAL bitmap = nullptr;
-    const uint16_t code = acquireNext(&bitmap);
+    const uint16_t code = acquireNextAnnounced(&bitmap);
     if (code != 0) return acquisitionFailed(code, Mechanism::Native);
     // No picture left: nothing was handed over.
     if (!bitmap) {
-        g_source.pendingCount = 0;
+        pendingEnd();
         return ReturnCode::Cancel;
     }
     // From here the bitmap is the application's; the source keeps no reference to it.
@@ -201,21 +191,21 @@ ReturnCode memoryTransferOperation(const DispatchRecord& call)
     if (g_source.state != STATE_XFER_READY) return failWithReport(MEMORY_FAILURE, ConditionCode::SeqError);
     if (call.message != MSG_GET) return failWithReport(MEMORY_FAILURE, ConditionCode::BadProtocol);
     // Native transfer was negotiated, or the picture is already delivered: there are no rows.
-    if (!g_source.currentBitmap || !g_source.nextRow)
+    if (!g_transfer.heldBitmap || !g_transfer.nextRow)
         return failWithReport(MEMORY_FAILURE, ConditionCode::SeqError);
 
     auto& strip = *static_cast<TW_IMAGEMEMXFER*>(call.data);
     if (!deliverStrip(strip)) return failWithReport(MEMORY_FAILURE, ConditionCode::BadValue);
 
     ReturnCode result = ReturnCode::Success;
-    if (g_source.bytesRemaining == 0) {
+    if (g_transfer.bytesRemaining == 0) {
         releaseCurrentBitmap();
-        g_source.bytesRemaining = pictureWidth() * pictureHeight() * 3;
+        g_transfer.bytesRemaining = pictureWidth() * pictureHeight() * 3;
         result = ReturnCode::XferDone;
 
         // The picture just finished was the last one announced (MSG_ENDXFER has not counted it
         // off yet): pictures selected since the announcement wait for the next OK.
-        if (g_source.pendingCount <= 1) {
+        if (pendingCount() <= 1) {
             g_source.state = STATE_ENABLED;
             return result;
         }
@@ -224,7 +214,7 @@ ReturnCode memoryTransferOperation(const DispatchRecord& call)
         // fallback) and ends the transfers, but this call still answers TWRC_XFERDONE, or the
         // application would throw the finished picture away.
         HGLOBAL next = nullptr;
-        const uint16_t code = acquireNext(&next);
+        const uint16_t code = acquireNextAnnounced(&next);
         if (code != 0) {
             acquisitionFailed(code, Mechanism::Memory);
             return endTransfersAfter(result);
@@ -235,7 +225,7 @@ ReturnCode memoryTransferOperation(const DispatchRecord& call)
         }
         // A picture that cannot be kept locked for its strips: reported as OK reports it.
         if (!holdCurrentBitmap(next)) {
-            failWithReport(NO_MEMORY_FAILURE, ConditionCode::LowMemory);
+            reportPictureNotHeld();
             return endTransfersAfter(result);
         }
     }

@@ -1,7 +1,7 @@
-#include "notifications.h"
+#include "twain/notifications.h"
 
-#include "scoped_handle.h"
-#include "source_state.h"
+#include "win32/scoped_handle.h"
+#include "twain/source_state.h"
 
 namespace {
 

@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-// Records the module instance, fills the identity defaults from the string table and
-// registers the two window classes.
+// Records the module instance, fills the identity defaults from the string table, registers
+// the two window classes and installs the doors between the layers: the windows' requests to
+// the protocol, the camera's progress to the progress dialog.
 void sourceAttach(HINSTANCE instance);
 // Unregisters the window classes; nothing else is released.
 void sourceDetach();

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "maker_common.h"
+#include "win32/maker/maker_common.h"
 
 // Our own failure codes. They keep clear of the maker's named codes (FF61, FF64, FE07) and of
 // the decoders' 16/17/19, so a caller that acts on those can never mistake one of these.

@@ -1,6 +1,6 @@
 // Result codes of the two image-file stand-ins (VXK4X32, VXXIF32), in a form the portable
 // cores can use without windows.h. The data source sees the same values under the names of
-// camera/vxk4x32.h and camera/vxxif32.h; the DLL layers check at compile time that they agree.
+// win32/maker/vxk4x32.h and win32/maker/vxxif32.h; the DLL layers check at compile time that they agree.
 // 16 and 17 are the maker's shared "no memory" and "cancelled" codes; the others are ours and
 // deliberately keep clear of them.
 #pragma once

@@ -1,6 +1,6 @@
 // Simulated VX1CM32: an LX-1 camera on a COM port, played from a camera folder (camsim.h).
 // LX-1 cameras hold their pictures on the memory card and run at 2400-19200 bits per second.
-#include "vx1cm32.h"
+#include "win32/maker/vx1cm32.h"
 
 #include "camsim.h"
 

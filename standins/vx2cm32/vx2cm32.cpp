@@ -1,7 +1,7 @@
 // Simulated VX2CM32: an LX-2 camera on a COM port, played from a camera folder (camsim.h).
 // LX-2 cameras hold pictures on a memory card and in internal memory, run at 2400-115200
 // bits per second, and some of them cannot switch media (camera.ini: switchable=0).
-#include "vx2cm32.h"
+#include "win32/maker/vx2cm32.h"
 
 #include "camsim.h"
 

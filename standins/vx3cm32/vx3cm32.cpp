@@ -1,7 +1,7 @@
 // Simulated VX3CM32: an LX-3 camera on a COM port, played from a camera folder (camsim.h).
 // LX-3 cameras keep Exif JPEG pictures in internal memory, take a speed code instead of
 // bits per second, and hand out a camera handle that every later call must bring back.
-#include "vx3cm32.h"
+#include "win32/maker/vx3cm32.h"
 
 #include "camsim.h"
 

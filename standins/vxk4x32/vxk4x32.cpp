@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../../camera/vxk4x32.h"
+#include "win32/maker/vxk4x32.h"
 #include "../common/camera_data.h"
 #include "../common/win_block.h"
 #include "k4i_format.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "../../camera/vxxif32.h"
+#include "win32/maker/vxxif32.h"
 #include "../common/win_block.h"
 #include "exif_decode.h"
 #include "result_codes.h"

@@ -2,7 +2,7 @@
 // names the code loads, the sizes and colour depths it draws with, and uncompressed data.
 #include <windows.h>
 
-#include "twain/scoped_handle.h"
+#include "win32/scoped_handle.h"
 
 #include <gtest/gtest.h>
 #include <set>

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 
+#include "camera/camera_connection.h"
 #include "camera/camera_position.h"
 #include "camera/camera_settings.h"
 #include "camera_window/camera_window.h"
@@ -49,14 +50,14 @@ protected:
     void TearDown() override
     {
         SourceTest::TearDown();
-        EXPECT_FALSE(g_camera.connected) << "closing the source closes the camera link";
+        EXPECT_FALSE(cameraConnected()) << "closing the source closes the camera link";
     }
 
     void enable()
     {
         if (g_source.state == STATE_DSM_OPEN) ASSERT_EQ(TWRC_SUCCESS, session.open());
         ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
-        window = g_source.cameraWindow;
+        window = g_cameraWindow.window;
         ASSERT_TRUE(IsWindowVisible(window));
     }
     void closeSource()
@@ -395,7 +396,7 @@ TEST_F(CameraWindow, FileBrowserStandsInForTheCameraWindowUntilItCloses)
 {
     enable();
     command(IDC_DISK);
-    HWND browser = g_source.fileBrowserWindow;
+    HWND browser = g_fileBrowserWindow;
     char className[32] = "";
     GetClassNameA(browser, className, sizeof className);
     EXPECT_STREQ("FILEMAINWINDOW", className);
@@ -434,7 +435,7 @@ TEST_F(CameraWindow, SteppingAndSelectingThenOkAnnouncesTheSelectionInOrder)
     EXPECT_EQ(std::vector<TW_UINT16>{MSG_XFERREADY}, notifications());
     EXPECT_EQ(2, pending());
     EXPECT_EQ(STATE_XFER_READY, g_source.state);
-    EXPECT_EQ(ORIGIN_CAMERA_WINDOW, g_source.transferOrigin);
+    EXPECT_EQ(ORIGIN_CAMERA_WINDOW, g_transfer.origin);
     EXPECT_EQ((std::vector<int>{1, 3}), handedOver());
 
     // The end of the last transfer reads the camera's position again.
@@ -455,7 +456,8 @@ TEST_F(CameraWindow, SelectAllCancelAllAndOkWithNothingSelected)
     EXPECT_EQ(5, pending());
     EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5}), handedOver());
 
-    session.control(DAT_PENDINGXFERS, MSG_RESET, &g_source.pendingCount);
+    TW_PENDINGXFERS reset{};
+    session.control(DAT_PENDINGXFERS, MSG_RESET, &reset);
     notifications();
     command(IDC_SELECTALL);
     command(IDC_CANCELALL);

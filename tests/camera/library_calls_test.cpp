@@ -3,17 +3,18 @@
 // without the end code; Cancel reaches the library; the focus goes where it belongs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "camera/camera_settings.h"
 #include "camera/library_calls.h"
-#include "camera/vx1cm32.h"
-#include "camera/vx2cm32.h"
-#include "camera/vx3cm32.h"
+#include "win32/maker/vx1cm32.h"
+#include "win32/maker/vx2cm32.h"
+#include "win32/maker/vx3cm32.h"
 #include "camera_window/progress_dialog.h"
+#include "camera_window/window_class.h"
 #include "progress_test_window.h"
-#include "twain/source_state.h"
 #include "../standins/cameras/camera_folder.h"
 
 namespace {
@@ -34,8 +35,8 @@ struct SeenDuringCall {
 class LibraryCalls : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_source.moduleInstance = GetModuleHandleA(nullptr);
-        g_source.transferOrigin = ORIGIN_CAMERA_WINDOW;
+        setWindowsModule(GetModuleHandleA(nullptr));
+        showCameraProgressInDialogs();
         g_settings = {1, 1, 3};
     }
     void TearDown() override {
@@ -142,6 +143,45 @@ TEST_F(LibraryCalls, FailedDownloadReturnsTheLibraryCodeUnchanged) {
     EXPECT_EQ(nullptr, progressDialog());
 }
 
+// The camera layer tells whatever listener the windows install; here one that only writes down
+// what it hears, with no dialog and no window.
+std::vector<std::string> g_heard;
+
+TEST_F(LibraryCalls, EveryReportAndTheEndOfEachCallReachTheInstalledListener) {
+    g_heard.clear();
+    cameraReportProgressTo(ProgressListener{
+        [] { return HWND(nullptr); }, [](HWND) { g_heard.push_back("starts"); },
+        [](ProgressTask task, int code, int value) -> int {
+            const char* name = task == ProgressTask::Download ? "download"
+                               : task == ProgressTask::Decode ? "decode" : "lx3";
+            g_heard.push_back(std::string(name) + " " + std::to_string(code) + (code == PROGRESS_PERCENT ? " %" : ""));
+            return PROGRESS_GO_ON;
+        },
+        [](HWND, bool focusOwner) { g_heard.push_back(focusOwner ? "ended, focus back" : "ended"); }});
+    folders.makeCameraWithPictures(1, 1, {"a.k4i"}, "[faults]\r\nnoend=1\r\n");
+    openLx1(1);
+    HGLOBAL data = nullptr;
+    uint32_t size = 0;
+    ASSERT_EQ(0, libGetPicture1(windows.owner, 1, &data, &size));
+    GlobalFree(data);
+    EXIF_OPTIONS options = {8, 8, 1};
+    EXIF_RESULT result = {};
+    const std::string file = std::string(SAMPLES_DIR) + "\\odd_17x9.jpg";
+    ASSERT_EQ(0, libDecodeExifFile(windows.owner, file.c_str(), &result, &options));
+    GlobalFree(result.bitmap);
+    GlobalFree(result.extra);
+    showCameraProgressInDialogs();
+
+    // The download sends no end code; the call's end comes all the same.
+    using Heard = std::vector<std::string>;
+    const auto end = std::find(g_heard.begin(), g_heard.end(), "ended, focus back");
+    ASSERT_NE(g_heard.end(), end);
+    EXPECT_EQ((Heard{"starts", "download 1"}), Heard(g_heard.begin(), g_heard.begin() + 2));
+    EXPECT_EQ("download 16 %", *(end - 1));
+    EXPECT_EQ((Heard{"starts", "decode 1"}), Heard(end + 1, end + 3));
+    EXPECT_EQ((Heard{"decode 2", "ended"}), Heard(g_heard.end() - 2, g_heard.end()));
+}
+
 // ---- Decodes --------------------------------------------------------------------------------
 
 std::string samplePath(const char* name) {
@@ -173,13 +213,12 @@ protected:
     // Files are decoded while the file browser is up and the camera window (the owner) is
     // hidden; the system then gives the focus to another window when the dialog goes, and the
     // call must not pull it into the hidden owner.
-    void prepareFocus(TransferOrigin origin) {
-        g_source.transferOrigin = origin;
-        ShowWindow(windows.owner, origin == ORIGIN_CAMERA_WINDOW ? SW_SHOW : SW_HIDE);
+    void prepareFocus(PictureFrom from) {
+        ShowWindow(windows.owner, from == PictureFrom::Camera ? SW_SHOW : SW_HIDE);
         SetFocus(other);
     }
-    void expectFocus(TransferOrigin origin) {
-        if (origin == ORIGIN_CAMERA_WINDOW) EXPECT_EQ(windows.owner, GetFocus());
+    void expectFocus(PictureFrom from) {
+        if (from == PictureFrom::Camera) EXPECT_EQ(windows.owner, GetFocus());
         else EXPECT_NE(windows.owner, GetFocus());
     }
     HWND other = nullptr;
@@ -187,18 +226,18 @@ protected:
 
 TEST_F(Decodes, K4iDecodeShowsTheChangeDialogAndFocusesTheOwnerOnlyForCameraPictures) {
     const std::string path = samplePath("k4i_17x9.k4i");
-    for (TransferOrigin origin : {ORIGIN_CAMERA_WINDOW, ORIGIN_FILE_BROWSER}) {
-        prepareFocus(origin);
+    for (PictureFrom from : {PictureFrom::Camera, PictureFrom::File}) {
+        prepareFocus(from);
         SeenDuringCall seen;
         watchDuringCall(seen);
         K4I_OPTIONS options = {0, 0, 8, 8, 1};
         K4I_RESULT result = {};
-        ASSERT_EQ(0, libDecodeK4iFile(windows.owner, path.c_str(), &result, &options)) << path;
+        ASSERT_EQ(0, libDecodeK4iFile(windows.owner, from, path.c_str(), &result, &options)) << path;
         EXPECT_NE(nullptr, result.bitmap);
         EXPECT_EQ("Changing Image Data...", seen.dialogTitle);
         EXPECT_FALSE(seen.ownerEnabled);
         EXPECT_TRUE(IsWindowEnabled(windows.owner));
-        expectFocus(origin);
+        expectFocus(from);
         freeResult(result.bitmap, result.extra);
     }
 }
@@ -206,8 +245,8 @@ TEST_F(Decodes, K4iDecodeShowsTheChangeDialogAndFocusesTheOwnerOnlyForCameraPict
 TEST_F(Decodes, ExifMemoryDecodeFocusesTheOwnerOnlyForCameraPictures) {
     const std::string jpeg = fileBytes(samplePath("odd_17x9.jpg"));
     ASSERT_FALSE(jpeg.empty());
-    for (TransferOrigin origin : {ORIGIN_CAMERA_WINDOW, ORIGIN_FILE_BROWSER}) {
-        prepareFocus(origin);
+    for (PictureFrom from : {PictureFrom::Camera, PictureFrom::File}) {
+        prepareFocus(from);
         HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, jpeg.size());
         memcpy(GlobalLock(data), jpeg.data(), jpeg.size());
         GlobalUnlock(data);
@@ -215,11 +254,12 @@ TEST_F(Decodes, ExifMemoryDecodeFocusesTheOwnerOnlyForCameraPictures) {
         watchDuringCall(seen);
         EXIF_OPTIONS options = {8, 8, 1};
         EXIF_RESULT result = {};
-        ASSERT_EQ(0, libDecodeExifMemory(windows.owner, data, static_cast<DWORD>(jpeg.size()), &result, &options));
+        ASSERT_EQ(0, libDecodeExifMemory(windows.owner, from, data, static_cast<DWORD>(jpeg.size()), &result,
+                                          &options));
         EXPECT_NE(nullptr, result.bitmap);
         EXPECT_EQ("Changing Image Data...", seen.dialogTitle);
         EXPECT_TRUE(IsWindowEnabled(windows.owner));
-        expectFocus(origin);
+        expectFocus(from);
         EXPECT_NE(0u, GlobalSize(data)) << "the caller's block stays the caller's";
         GlobalFree(data);
         freeResult(result.bitmap, result.extra);
@@ -227,8 +267,7 @@ TEST_F(Decodes, ExifMemoryDecodeFocusesTheOwnerOnlyForCameraPictures) {
 }
 
 TEST_F(Decodes, ExifFileDecodeNeverMovesTheFocus) {
-    prepareFocus(ORIGIN_FILE_BROWSER);
-    g_source.transferOrigin = ORIGIN_CAMERA_WINDOW;  // even so
+    prepareFocus(PictureFrom::File);
     SeenDuringCall seen;
     watchDuringCall(seen);
     EXIF_OPTIONS options = {8, 8, 1};
@@ -244,7 +283,8 @@ TEST_F(Decodes, CancelledDecodeReturnsTheDecoderCode) {
     windows.postAction([] { PostMessageA(progressDialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); });
     K4I_OPTIONS options = {0, 0, 8, 8, 1};
     K4I_RESULT result = {};
-    EXPECT_EQ(DEC_ERR_CANCELLED, libDecodeK4iFile(windows.owner, samplePath("k4i_1600x1200.k4i").c_str(), &result, &options));
+    const std::string path = samplePath("k4i_1600x1200.k4i");
+    EXPECT_EQ(DEC_ERR_CANCELLED, libDecodeK4iFile(windows.owner, PictureFrom::Camera, path.c_str(), &result, &options));
     EXPECT_EQ(nullptr, result.bitmap);
     EXPECT_TRUE(IsWindowEnabled(windows.owner));
     EXPECT_EQ(nullptr, progressDialog());

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/camera_connection.h"
 #include "camera/camera_position.h"
 #include "camera/camera_settings.h"
 #include "camera_window/camera_window_state.h"
@@ -18,7 +19,7 @@
 #include "message_box_recorder.h"
 #include "resources/resource_ids.h"
 #include "source_session.h"
-#include "twain/scoped_handle.h"
+#include "win32/scoped_handle.h"
 #include "../standins/cameras/camera_folder.h"
 
 namespace {
@@ -204,7 +205,7 @@ protected:
     {
         ASSERT_EQ(TWRC_SUCCESS, session.open());
         ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
-        window = g_source.cameraWindow;
+        window = g_cameraWindow.window;
         ASSERT_TRUE(IsWindowVisible(window));
         pumpMessages();
     }
@@ -219,7 +220,7 @@ protected:
         command(IDC_MODEL, CBN_CLOSEUP);
         pressAndRelease(IDC_CAMERA);
         pumpMessages();
-        ASSERT_TRUE(g_camera.connected);
+        ASSERT_TRUE(cameraConnected());
     }
 
     HWND control(int id) { return GetDlgItem(window, id); }
@@ -568,7 +569,7 @@ TEST_F(PageDrawing, SubclassedButtonsAnswerAtOnceAndAReleaseOutsideSendsNothing)
         pumpMessages();
         EXPECT_EQ(c.afterPaint, look(c.id));
         EXPECT_EQ(c.selection, selection());
-        EXPECT_EQ(c.connected, g_camera.connected);
+        EXPECT_EQ(c.connected, cameraConnected());
     }
 }
 
@@ -580,7 +581,7 @@ TEST_F(PageDrawing, ACameraLinkThatFailsToOpenShowsItClosedAgain)
     pressAndRelease(IDC_CAMERA);
     pumpMessages();
     EXPECT_EQ(1u, boxes.boxes().size());
-    EXPECT_FALSE(g_camera.connected);
+    EXPECT_FALSE(cameraConnected());
     EXPECT_EQ("IDB_CAMERA", look(IDC_CAMERA));
 }
 
@@ -612,7 +613,7 @@ TEST_F(PageDrawing, ADoubleClickIsASecondPress)
         pumpMessages();
         EXPECT_EQ(c.selection, selection());
         EXPECT_EQ(c.current, g_camera.currentPicture);
-        EXPECT_EQ(c.connected, g_camera.connected);
+        EXPECT_EQ(c.connected, cameraConnected());
     }
 }
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "camera/camera_settings.h"
-#include "camera/maker_common.h"
+#include "win32/maker/maker_common.h"
 #include "camera_window/progress_dialog.h"
 #include "progress_test_window.h"
 #include "resources/resource_ids.h"
-#include "twain/source_state.h"
+#include "camera_window/window_class.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ const Callback CALLBACKS[] = {
 class ProgressDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_source.moduleInstance = GetModuleHandleA(nullptr);  // the templates are in this executable
+        setWindowsModule(GetModuleHandleA(nullptr));  // the templates are in this executable
         g_settings = {1, 1, 3};
         progressSetOwner(windows.owner);
     }
@@ -333,7 +333,7 @@ TEST_F(ProgressDialog, ASecondBeginReplacesTheFirstDialog) {
 }
 
 TEST_F(ProgressDialog, WithoutTemplatesTheCallRunsOnAndTheOwnerComesBack) {
-    g_source.moduleInstance = GetModuleHandleA("kernel32.dll");
+    setWindowsModule(GetModuleHandleA("kernel32.dll"));
     EXPECT_EQ(PROGRESS_GO_ON, progressDownload(PROGRESS_BEGIN, 0));
     EXPECT_EQ(nullptr, progressDialog());
     EXPECT_FALSE(IsWindowEnabled(windows.owner));

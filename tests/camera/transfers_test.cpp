@@ -8,20 +8,22 @@
 #include "progress_test_window.h"
 #include "../standins/cameras/camera_folder.h"
 
-#include "camera/acquisition.h"
+#include "camera/camera_connection.h"
 #include "camera/camera_position.h"
 #include "camera/camera_settings.h"
 #include "camera/image_decoding.h"
-#include "camera/vx1cm32.h"
-#include "camera/vx2cm32.h"
-#include "camera/vx3cm32.h"
-#include "camera/vxxif32.h"
 #include "camera_window/picture_list.h"
 #include "camera_window/progress_dialog.h"
 #include "file_browser/file_list.h"
+#include "file_browser/thumbnail_grid.h"
+#include "resources/resource_ids.h"
 #include "twain/capabilities.h"
 #include "twain/notifications.h"
-#include "resources/resource_ids.h"
+#include "twain/transfer_cursor.h"
+#include "win32/maker/vx1cm32.h"
+#include "win32/maker/vx2cm32.h"
+#include "win32/maker/vx3cm32.h"
+#include "win32/maker/vxxif32.h"
 
 #include <algorithm>
 #include <cmath>
@@ -124,11 +126,11 @@ protected:
     void TearDown() override
     {
         SourceTest::TearDown();
-        EXPECT_FALSE(g_camera.connected);
+        EXPECT_FALSE(cameraConnected());
         SetEnvironmentVariableA("TMP", previousTmp.empty() ? nullptr : previousTmp.c_str());
     }
 
-    HWND window() const { return g_source.cameraWindow; }
+    HWND window() const { return g_cameraWindow.window; }
     void command(int id)
     {
         SendMessageA(window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window(), id)));
@@ -162,7 +164,7 @@ protected:
         SendMessageA(speed, CB_SETCURSEL, 3, 0);
         SendMessageA(window(), WM_COMMAND, MAKEWPARAM(IDC_SPEED, CBN_CLOSEUP), reinterpret_cast<LPARAM>(speed));
         command(IDC_CAMERA);
-        ASSERT_TRUE(g_camera.connected) << (errorBoxes().empty() ? "" : errorBoxes().back());
+        ASSERT_TRUE(cameraConnected()) << (errorBoxes().empty() ? "" : errorBoxes().back());
     }
 
     void setMechanism(TW_UINT16 mechanism)
@@ -341,7 +343,7 @@ TEST_F(Transfers, APictureSelectedAfterOkWaitsForTheNextOk)
 
         command(IDC_OK);
         ASSERT_EQ(STATE_XFER_READY, g_source.state);
-        EXPECT_EQ(1, g_source.pendingCount);
+        EXPECT_EQ(1, pendingCount());
         EXPECT_EQ(formulaPicture(641, 479).rgb, picture().rgb);
         EXPECT_EQ(0, endTransfer());
         EXPECT_EQ(3, downloads());
@@ -382,7 +384,7 @@ TEST_F(Transfers, StripsOfOddSizesMatchTheWholePicture)
         // the link still open.
         EXPECT_EQ(STATE_ENABLED, g_source.state);
         EXPECT_TRUE(errorBoxes().empty());
-        EXPECT_TRUE(g_camera.connected);
+        EXPECT_TRUE(cameraConnected());
     }
     for (const std::string& line : folders.log(1)) EXPECT_EQ(std::string::npos, line.find("getpicture n=0")) << line;
 }
@@ -502,9 +504,9 @@ TEST_F(Transfers, CancelInTheProgressDialogEndsTheTransfersQuietly)
         }
         EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
         EXPECT_TRUE(errorBoxes().empty()) << errorBoxes().at(0);
-        EXPECT_TRUE(g_camera.connected) << "a cancel is no camera failure";
+        EXPECT_TRUE(cameraConnected()) << "a cancel is no camera failure";
         EXPECT_EQ(2, g_camera.currentPicture) << "the picture that was being fetched";
-        EXPECT_EQ(0, g_source.pendingCount);
+        EXPECT_EQ(0, pendingCount());
         EXPECT_EQ(0, endTransfer());
         expectTemporaryDirectoryEmpty();
         restart();
@@ -524,10 +526,10 @@ TEST_F(Transfers, CameraFailuresFallBackAndSkippedPicturesArePassedOver)
     EXPECT_EQ(TWRC_CANCEL, native(&handle));
     EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
     EXPECT_EQ(std::vector<std::string>{"Communication failure.\nPlease reset the camera.(ff20)"}, errorBoxes());
-    EXPECT_FALSE(g_camera.connected);
+    EXPECT_FALSE(cameraConnected());
     EXPECT_EQ("close -> 0", folders.log(1).back());
     EXPECT_NE(nullptr, GetDlgItem(window(), IDC_MODEL)) << "back on the option page";
-    EXPECT_EQ(0, g_source.pendingCount);
+    EXPECT_EQ(0, pendingCount());
     EXPECT_EQ(0, pictureListCount());
     EXPECT_TRUE(fileList().empty()) << "a failed camera acquisition releases the file list";
     expectTemporaryDirectoryEmpty();
@@ -545,15 +547,15 @@ TEST_F(Transfers, SelectedFilesOfTheAnnouncedKindArriveInListOrder)
     const auto announce = [](std::initializer_list<const char*> names) {
         for (FileEntry& entry : fileList())
             entry.selected = std::find_if(names.begin(), names.end(), [&](const char* n) { return entry.name == n; }) != names.end();
-        g_source.transferOrigin = ORIGIN_FILE_BROWSER;
-        g_source.fileKind = FILE_KIND_K4I;
-        g_source.pendingCount = static_cast<int16_t>(fileListCountSelected(FILE_KIND_K4I));
-        g_source.imageInfoMarker = 0;
+        g_transfer.origin = ORIGIN_FILE_BROWSER;
+        g_transfer.fileKind = FILE_KIND_K4I;
+        pendingAnnounce(fileListCountSelected(FILE_KIND_K4I));
+        g_transfer.imageInfoMarker = 0;
         notifyTransferReady();
     };
     ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
     announce({"k4i_o8.k4i", "k4i_17x9.k4i", "odd_17x9.jpg"});
-    EXPECT_EQ(2, g_source.pendingCount);
+    EXPECT_EQ(2, pendingCount());
     EXPECT_EQ(formulaPicture(17, 9).rgb, nativePicture().rgb);
     endTransfer();
     EXPECT_EQ(formulaPicture(641, 479).rgb, nativePicture().rgb) << "orientation 8 turned upright";
@@ -576,7 +578,7 @@ TEST_F(Transfers, SelectedFilesOfTheAnnouncedKindArriveInListOrder)
         EXPECT_EQ(TWRC_CANCEL, native(&handle));
     }
     EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
-    EXPECT_EQ(0, g_source.pendingCount);
+    EXPECT_EQ(0, pendingCount());
     EXPECT_EQ(0, fileListCountSelected(FILE_KIND_K4I));
     EXPECT_TRUE(errorBoxes().empty()) << "a cancel is a quiet stop";
     fileListRelease();
@@ -604,7 +606,7 @@ TEST_F(Transfers, UndecodableCameraDataIsACameraFailure)
     EXPECT_EQ(TWCC_OPERATIONERROR, session.conditionCode());
     EXPECT_EQ(std::vector<std::string>{"Communication failure.\nPlease reset the camera.(3)"}, errorBoxes());
     EXPECT_EQ(0, pictureListCount()) << "a failed acquisition empties the selection";
-    EXPECT_FALSE(g_camera.connected);
+    EXPECT_FALSE(cameraConnected());
 }
 
 // ---- Decoding ---------------------------------------------------------------------------------
@@ -695,25 +697,27 @@ TEST_F(DecodingFiles, ThumbnailsOfBothKindsAndNoneOfOtherKinds)
 TEST_F(DecodingFiles, WholeDecodesTakeThePictureFacts)
 {
     // A picture with resolution: units centimetres, 300 x 150 dpi.
-    HGLOBAL bitmap = nullptr;
-    ASSERT_EQ(0, decodeK4iFile(&bitmap, "k4i_o6.k4i"));
-    EXPECT_EQ(641, g_source.imageHeader.biWidth) << "stored turned, delivered upright";
-    EXPECT_EQ(641u * 479 * 3, g_source.bytesRemaining);
+    DecodedPicture picture;
+    ASSERT_EQ(0, decodeK4iFile(&picture, "k4i_o6.k4i"));
+    takePictureFacts(picture.facts);
+    EXPECT_EQ(641, g_transfer.picture.width) << "stored turned, delivered upright";
+    EXPECT_EQ(641u * 479 * 3, g_transfer.bytesRemaining);
     EXPECT_EQ(59, currentXResolution().Whole) << "the axes are swapped with the picture";
     EXPECT_EQ(118, currentYResolution().Whole);
     EXPECT_EQ(TWUN_CENTIMETERS, currentUnits());
-    GlobalFree(bitmap);
+    GlobalFree(picture.bitmap);
     // None: units pixels, the resolutions stay.
-    ASSERT_EQ(0, decodeExifFile(&bitmap, "jfif_640x480.jpg"));
-    EXPECT_EQ(640u * 480 * 3, g_source.bytesRemaining);
+    ASSERT_EQ(0, decodeExifFile(&picture, "jfif_640x480.jpg"));
+    takePictureFacts(picture.facts);
+    EXPECT_EQ(640u * 480 * 3, g_transfer.bytesRemaining);
     EXPECT_EQ(59, currentXResolution().Whole);
     EXPECT_EQ(TWUN_PIXELS, currentUnits());
-    GlobalFree(bitmap);
-    // A failed decode changes nothing.
-    bitmap = reinterpret_cast<HGLOBAL>(1);
-    EXPECT_EQ(EXIF_ERR_NOT_FOUND, decodeExifFile(&bitmap, "no_such_file.jpg"));
-    EXPECT_EQ(nullptr, bitmap);
-    EXPECT_EQ(640, g_source.imageHeader.biWidth);
+    GlobalFree(picture.bitmap);
+    // A failed decode hands back no picture and no facts.
+    picture.bitmap = reinterpret_cast<HGLOBAL>(1);
+    EXPECT_EQ(EXIF_ERR_NOT_FOUND, decodeExifFile(&picture, "no_such_file.jpg"));
+    EXPECT_EQ(nullptr, picture.bitmap);
+    EXPECT_EQ(0, picture.facts.width);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "file_browser/directory_scan.h"
 #include "file_browser/file_browser_window.h"
 #include "source_session.h"
-#include "twain/global_memory.h"
+#include "win32/global_memory.h"
 #include "twain/source_state.h"
 
 namespace {
@@ -103,7 +103,7 @@ TEST_F(Announcement, OkWithNothingSelectedAsksForImagesAndAnnouncesNothing)
     EXPECT_EQ(browser.window(), boxes.boxes()[0].owner);
     EXPECT_EQ(0, transferReadyCount());
     EXPECT_EQ(STATE_ENABLED, g_source.state);
-    EXPECT_EQ(ORIGIN_FILE_BROWSER, g_source.transferOrigin);
+    EXPECT_EQ(ORIGIN_FILE_BROWSER, g_transfer.origin);
 }
 
 TEST_F(Announcement, OkAnnouncesTheSelectedFilesOfTheListedDirectoryEvenAfterADirectoryWasClicked)
@@ -121,7 +121,7 @@ TEST_F(Announcement, OkAnnouncesTheSelectedFilesOfTheListedDirectoryEvenAfterADi
     EXPECT_TRUE(IsWindow(browser.window())) << "the window stays open";
     EXPECT_TRUE(nearColour(GREEN, transferColour())) << "b.jpg of the listed directory, not of SUB";
     EXPECT_TRUE(nearColour(BLUE, transferColour()));
-    EXPECT_EQ(0, g_source.pendingCount) << "both pictures delivered";
+    EXPECT_EQ(0, pendingCount()) << "both pictures delivered";
     EXPECT_TRUE(selectedPositions(FILE_KIND_EXIF).empty());
 }
 
@@ -157,13 +157,13 @@ TEST_F(Announcement, ADoubleClickAnnouncesTheClickedFileAndAnEmptyGridIgnoresIt)
     EXPECT_EQ(1, transferReadyCount());
     EXPECT_EQ(1, pendingCount());
     EXPECT_TRUE(nearColour(BLUE, transferColour()));
-    EXPECT_EQ(0, g_source.pendingCount);
+    EXPECT_EQ(0, pendingCount());
     browser.doubleClickEntry(static_cast<int>(pathDepth()));  // EMPTY
     boxes.clear();  // the decode's progress dialog
     browser.doubleClickAt(BrowserDriver::cellPoint(1));
     for (const RecordedBox& box : boxes.boxes()) ADD_FAILURE() << "unexpected box: " << box.text;
     EXPECT_EQ(1, transferReadyCount());
-    EXPECT_EQ(0, g_source.pendingCount);
+    EXPECT_EQ(0, pendingCount());
 }
 
 TEST_F(Announcement, OkAnnouncesOnlyTheSelectedFilesOfTheTypeShown)
@@ -175,7 +175,7 @@ TEST_F(Announcement, OkAnnouncesOnlyTheSelectedFilesOfTheTypeShown)
     browser.click(1);           // k.k4i
     browser.pressButton(IDOK);
     EXPECT_EQ(1, pendingCount());
-    EXPECT_EQ(FILE_KIND_K4I, g_source.fileKind);
+    EXPECT_EQ(FILE_KIND_K4I, g_transfer.fileKind);
     EXPECT_TRUE(nearColour(YELLOW, transferColour()));
     EXPECT_EQ(Positions({1}), selectedPositions(FILE_KIND_EXIF)) << "the Exif selection stays for later";
 }
@@ -221,9 +221,9 @@ TEST_F(Announcement, AMemoryTransferGetsItsFirstPictureAtOk)
         browser.click(1);
         browser.pressButton(IDOK);
         EXPECT_EQ(1, transferReadyCount());
-        ASSERT_NE(nullptr, g_source.currentBitmap);
-        EXPECT_EQ(64, g_source.imageHeader.biWidth);
-        EXPECT_EQ(48, g_source.imageHeader.biHeight);
+        ASSERT_NE(nullptr, g_transfer.heldBitmap);
+        EXPECT_EQ(64, g_transfer.picture.width);
+        EXPECT_EQ(48, g_transfer.picture.height);
         EXPECT_TRUE(selectedPositions(FILE_KIND_EXIF).empty()) << "the acquisition took the file";
     }
     TW_PENDINGXFERS pending = {};

@@ -1,9 +1,9 @@
 #include "browser_driver.h"
 
+#include "camera_window/camera_window_state.h"
 #include "file_browser/file_browser_window.h"
 #include "file_browser/thumbnail_grid.h"
 #include "resources/resource_ids.h"
-#include "twain/source_state.h"
 
 #include <gtest/gtest.h>
 
@@ -31,13 +31,13 @@ BrowserDriver::BrowserDriver(const std::string& directory, HWND owner)
 {
     EXPECT_TRUE(SetCurrentDirectoryA(directory.c_str())) << directory;
     // With an enabled source, through the camera window's file-browser button, as a user opens it.
-    HWND fileBrowserButton = g_source.cameraWindow ? GetDlgItem(g_source.cameraWindow, IDC_DISK) : nullptr;
+    HWND fileBrowserButton = g_cameraWindow.window ? GetDlgItem(g_cameraWindow.window, IDC_DISK) : nullptr;
     if (fileBrowserButton) {
         send(fileBrowserButton, BM_CLICK, 0, 0);
     } else {
-        EXPECT_TRUE(createFileBrowserWindow(owner));
+        EXPECT_TRUE(createFileBrowserWindow(owner, g_cameraWindow.window));
     }
-    window_ = g_source.fileBrowserWindow;
+    window_ = g_fileBrowserWindow;
     EXPECT_TRUE(IsWindow(window_));
     // Bottom right of the screen, above everything: the camera windows of tests running at the
     // same time open top left.

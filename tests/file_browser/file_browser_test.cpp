@@ -8,11 +8,11 @@
 #include "browser_driver.h"
 #include "message_box_recorder.h"
 #include "picture_tree.h"
+#include "camera_window/camera_window_state.h"
 #include "file_browser/directory_scan.h"
 #include "file_browser/file_browser_window.h"
 #include "file_browser/thumbnail_grid.h"
 #include "resources/resource_ids.h"
-#include "twain/source_state.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ std::string currentDirectory()
 
 std::string savedDirectory()
 {
-    return upper(g_source.savedDirectory);
+    return upper(g_browserDirectory);
 }
 
 class FileBrowser : public ::testing::Test {
@@ -93,7 +93,7 @@ TEST_F(FileBrowser, ListsThePathThenEverySubdirectoryInUpperCaseAndByteOrder)
                                   {"SP ACE", "X.JPG", "ZZ~1", "\xc9" "CU"});
     EXPECT_EQ(expected, browser.directoryEntries());
     EXPECT_EQ(pathEntries(tree.root()).size(), pathDepth());
-    EXPECT_STREQ(tree.root().c_str(), g_source.savedDirectory);
+    EXPECT_STREQ(tree.root().c_str(), g_browserDirectory);
     EXPECT_TRUE(fileNames(FILE_KIND_EXIF).empty()) << "a directory named x.jpg is not a picture";
 }
 
@@ -326,7 +326,7 @@ TEST_F(FileBrowser, TheCloseBoxAndCancelReleaseEverythingAndShowTheCameraWindow)
     pictures("", 12);
     for (UINT how : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(IDCANCEL)}) {
         HWND camera = CreateWindowExA(0, "STATIC", "camera", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        g_source.cameraWindow = camera;
+        g_cameraWindow.window = camera;
         BrowserDriver browser(tree.root());
         std::vector<HGDIOBJ> thumbnails;
         for (const FileEntry& entry : fileList()) {
@@ -338,11 +338,11 @@ TEST_F(FileBrowser, TheCloseBoxAndCancelReleaseEverythingAndShowTheCameraWindow)
         if (how == WM_CLOSE) SendMessageA(browser.window(), WM_CLOSE, 0, 0);
         else browser.pressButton(IDCANCEL);
         EXPECT_FALSE(IsWindow(browser.window()));
-        EXPECT_EQ(nullptr, g_source.fileBrowserWindow);
+        EXPECT_EQ(nullptr, g_fileBrowserWindow);
         EXPECT_TRUE(IsWindowVisible(camera));
         EXPECT_TRUE(fileList().empty());
         for (HGDIOBJ thumbnail : thumbnails) EXPECT_EQ(0u, GetObjectType(thumbnail)) << "thumbnail leaked";
-        g_source.cameraWindow = nullptr;
+        g_cameraWindow.window = nullptr;
         DestroyWindow(camera);
     }
     // Destroyed by the source closing: the list goes too.

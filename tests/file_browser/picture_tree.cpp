@@ -1,9 +1,9 @@
 #include "picture_tree.h"
 
 #include "k4i_format.h"
+#include "file_browser/directory_scan.h"
 #include "file_browser/file_list.h"
 #include "twain/source_lifetime.h"
-#include "twain/source_state.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +73,7 @@ PictureTree::PictureTree()
 {
     static int made = 0;
     if (made == 0) sourceAttach(GetModuleHandleA(nullptr));
-    g_source.savedDirectory[0] = '\0';
+    g_browserDirectory[0] = '\0';
     char directory[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof directory, directory);
     start_ = directory;
@@ -85,7 +85,7 @@ PictureTree::PictureTree()
 PictureTree::~PictureTree()
 {
     fileListRelease();
-    g_source.savedDirectory[0] = '\0';
+    g_browserDirectory[0] = '\0';
     SetCurrentDirectoryA(start_.c_str());
     removeTree(root_);
 }

@@ -1,7 +1,9 @@
 #include "source_session.h"
 
-#include "twain/source_lifetime.h"
 #include "camera_window/picture_list.h"
+#include "file_browser/directory_scan.h"
+#include "twain/source_lifetime.h"
+#include "twain/transfer_cursor.h"
 
 #include <cstring>
 
@@ -17,10 +19,10 @@ void SourceTest::SetUp()
     ASSERT_EQ(STATE_DSM_OPEN, g_source.state);
     g_source.conditionCode = ConditionCode::Success;
     g_source.parentWindow = nullptr;
-    g_source.pendingCount = 0;
-    g_source.imageInfoMarker = 0;
-    g_source.savedDirectory[0] = '\0';
-    std::memset(&g_source.imageHeader, 0, sizeof g_source.imageHeader);
+    pendingEnd();
+    g_transfer.imageInfoMarker = 0;
+    g_browserDirectory[0] = '\0';
+    g_transfer.picture = PictureFacts{};
 }
 
 void SourceTest::TearDown()

@@ -2,8 +2,11 @@
 // manager's part (the identity with the assigned Id) played by the test.
 #pragma once
 
+#include "camera_window/camera_window_state.h"
+#include "file_browser/file_browser_window.h"
 #include "twain/ds_entry.h"
 #include "twain/source_state.h"
+#include "twain/transfer_cursor.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "message_box_recorder.h"
 
 #include "twain/capabilities.h"
+#include "twain/transfer_cursor.h"
 
 #include <cstring>
 #include <vector>
@@ -161,6 +162,31 @@ TEST_F(Capabilities, DecodedResolutionIsCurrentButNotDefault)
     ASSERT_EQ(TWRC_SUCCESS, session.close());
     ASSERT_EQ(TWRC_SUCCESS, session.open());
     EXPECT_EQ(oneValue(TWTY_FIX32, 300), ask(MSG_GETCURRENT, ICAP_YRESOLUTION));
+}
+
+// A decoder's facts reach the capabilities through the transfer cursor alone: the source is only
+// open, with no window and no camera.
+TEST_F(Capabilities, PictureFactsSetUnitsAndResolutionsWithoutAWindow)
+{
+    struct Case {
+        PictureFacts facts;
+        TW_UINT16 units;
+        uint32_t x, y;
+    };
+    const Case cases[] = {
+        {{641, 479, PictureUnits::Centimetres, 118.11f, 59.055f}, TWUN_CENTIMETERS, 118, 59},
+        {{17, 9, PictureUnits::Pixels, 0, 0}, TWUN_PIXELS, 118, 59},  // without resolution the last ones stay
+        {{1, 1, PictureUnits::Centimetres, 0.004f, 99.9999995f}, TWUN_CENTIMETERS, 0, 100},
+    };
+    for (const Case& c : cases) {
+        takePictureFacts(c.facts);
+        EXPECT_EQ(oneValue(TWTY_UINT16, c.units), ask(MSG_GETCURRENT, ICAP_UNITS)) << c.facts.width;
+        EXPECT_EQ(oneValue(TWTY_FIX32, c.x), ask(MSG_GETCURRENT, ICAP_XRESOLUTION)) << c.facts.width;
+        EXPECT_EQ(oneValue(TWTY_FIX32, c.y), ask(MSG_GETCURRENT, ICAP_YRESOLUTION)) << c.facts.width;
+        EXPECT_EQ(uint32_t(c.facts.width * c.facts.height * 3), g_transfer.bytesRemaining);
+    }
+    // Units outlive the source's closing; the next test starts from the default.
+    EXPECT_EQ(oneValue(TWTY_UINT16, TWUN_INCHES), ask(MSG_RESET, ICAP_UNITS));
 }
 
 TEST_F(Capabilities, TransferMechanismByOneValueAndItsLifetime)

@@ -77,7 +77,7 @@ TEST_F(SourceTest, EnableShowsTheCameraWindowWhateverShowUISays)
 
     ASSERT_EQ(1, countCameraWindows());
     HWND window = cameraWindows()[0];
-    EXPECT_EQ(window, g_source.cameraWindow);
+    EXPECT_EQ(window, g_cameraWindow.window);
     char title[64] = {};
     GetWindowTextA(window, title, sizeof title);
     EXPECT_STREQ("MELVO DIGITAL CAMERA", title);
@@ -97,8 +97,8 @@ TEST_F(SourceTest, EnableWithAParentIsOwnedAndNotTopMost)
     HWND app = CreateWindowA("STATIC", "app", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(TWRC_SUCCESS, session.open());
     ASSERT_EQ(TWRC_SUCCESS, session.enable(true, app));
-    EXPECT_EQ(app, GetWindow(g_source.cameraWindow, GW_OWNER));
-    EXPECT_FALSE(GetWindowLongA(g_source.cameraWindow, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(app, GetWindow(g_cameraWindow.window, GW_OWNER));
+    EXPECT_FALSE(GetWindowLongA(g_cameraWindow.window, GWL_EXSTYLE) & WS_EX_TOPMOST);
 
     // Errors from now on belong to the application's window.
     MessageBoxRecorder boxes;
@@ -127,7 +127,7 @@ TEST_F(SourceTest, DisableTakesTheUserInterfaceDownWhateverShowUISays)
     for (bool showUI : {true, false}) {
         SCOPED_TRACE(showUI);
         ASSERT_EQ(showUI ? TWRC_SUCCESS : TWRC_CHECKSTATUS, session.enable(showUI, app));
-        HWND camera = g_source.cameraWindow;
+        HWND camera = g_cameraWindow.window;
         ASSERT_TRUE(IsWindowVisible(camera));
         ASSERT_EQ(TWRC_SUCCESS, session.disable(showUI));
         EXPECT_EQ(STATE_OPEN, g_source.state);
@@ -136,7 +136,7 @@ TEST_F(SourceTest, DisableTakesTheUserInterfaceDownWhateverShowUISays)
 
         // The next enable brings the same window back, as the user left it.
         ASSERT_EQ(TWRC_SUCCESS, session.enable(true, app));
-        EXPECT_EQ(camera, g_source.cameraWindow);
+        EXPECT_EQ(camera, g_cameraWindow.window);
         EXPECT_TRUE(IsWindowVisible(camera));
         EXPECT_EQ(camera, GetFocus());
         ASSERT_EQ(TWRC_SUCCESS, session.disable());
@@ -146,21 +146,21 @@ TEST_F(SourceTest, DisableTakesTheUserInterfaceDownWhateverShowUISays)
     ASSERT_EQ(TWRC_SUCCESS, session.enable(true, app));
     HWND browser = CreateWindowA("FILEMAINWINDOW", "MELVO DIGITAL CAMERA", WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
                                  CW_USEDEFAULT, 608, 448, app, nullptr, g_source.moduleInstance, nullptr);
-    g_source.fileBrowserWindow = browser;
+    g_fileBrowserWindow = browser;
     ShowWindow(browser, SW_SHOWNORMAL);
-    ShowWindow(g_source.cameraWindow, SW_HIDE);
+    ShowWindow(g_cameraWindow.window, SW_HIDE);
     ASSERT_EQ(TWRC_SUCCESS, session.disable());
     EXPECT_FALSE(IsWindowVisible(browser));
     ASSERT_EQ(TWRC_SUCCESS, session.enable(true, app));
     EXPECT_TRUE(IsWindowVisible(browser));
-    EXPECT_FALSE(IsWindowVisible(g_source.cameraWindow));
+    EXPECT_FALSE(IsWindowVisible(g_cameraWindow.window));
     EXPECT_EQ(browser, GetFocus());
     ASSERT_EQ(TWRC_SUCCESS, session.disable());
 
     // Enabled again without an application window, the kept window is nobody's and stays on top.
     ASSERT_EQ(TWRC_SUCCESS, session.enable(true, nullptr));
-    EXPECT_EQ(nullptr, GetWindow(g_source.cameraWindow, GW_OWNER));
-    EXPECT_TRUE(GetWindowLongA(g_source.cameraWindow, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(nullptr, GetWindow(g_cameraWindow.window, GW_OWNER));
+    EXPECT_TRUE(GetWindowLongA(g_cameraWindow.window, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_EQ(1u, boxes.boxes().size());
     ASSERT_EQ(TWRC_SUCCESS, session.close());
     EXPECT_FALSE(IsWindow(browser));
@@ -178,16 +178,16 @@ TEST_F(SourceTest, ThereIsNeverMoreThanOneCameraWindowAndNoneOutlivesClose)
     }
     ASSERT_EQ(TWRC_SUCCESS, session.close());
     EXPECT_EQ(0, countCameraWindows());
-    EXPECT_EQ(nullptr, g_source.cameraWindow);
+    EXPECT_EQ(nullptr, g_cameraWindow.window);
 }
 
 TEST_F(SourceTest, CloseAfterTheUserClosedTheWindow)
 {
     ASSERT_EQ(TWRC_SUCCESS, session.open());
     ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
-    SendMessageA(g_source.cameraWindow, WM_CLOSE, 0, 0);
+    SendMessageA(g_cameraWindow.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, countCameraWindows());
-    EXPECT_EQ(nullptr, g_source.cameraWindow);
+    EXPECT_EQ(nullptr, g_cameraWindow.window);
     ASSERT_EQ(TWRC_SUCCESS, session.disable());
     ASSERT_EQ(TWRC_SUCCESS, session.close());
     EXPECT_EQ(STATE_DSM_OPEN, g_source.state);
@@ -222,7 +222,7 @@ TEST_F(SourceTest, PendingTransfersCountDownButNeverChangeTheState)
 
     notifyTransferReady();
     EXPECT_EQ(STATE_XFER_READY, g_source.state);
-    g_source.pendingCount = 2;
+    pendingAnnounce(2);
     ASSERT_EQ(TWRC_SUCCESS, session.control(DAT_PENDINGXFERS, MSG_GET, &pending));
     EXPECT_EQ(2, pending.Count);
     ASSERT_EQ(TWRC_SUCCESS, session.control(DAT_PENDINGXFERS, MSG_ENDXFER, &pending));
@@ -231,14 +231,14 @@ TEST_F(SourceTest, PendingTransfersCountDownButNeverChangeTheState)
     EXPECT_EQ(0, pending.Count);
     ASSERT_EQ(TWRC_SUCCESS, session.control(DAT_PENDINGXFERS, MSG_ENDXFER, &pending));
     EXPECT_EQ(0, pending.Count);
-    EXPECT_EQ(0, g_source.pendingCount);
+    EXPECT_EQ(0, pendingCount());
     EXPECT_EQ(STATE_XFER_READY, g_source.state);
     EXPECT_EQ(0xDEADBEEF, pending.Reserved);
 
-    g_source.pendingCount = 3;
+    pendingAnnounce(3);
     ASSERT_EQ(TWRC_SUCCESS, session.control(DAT_PENDINGXFERS, MSG_RESET, &pending));
     EXPECT_EQ(0, pending.Count);
-    EXPECT_EQ(0, g_source.pendingCount);
+    EXPECT_EQ(0, pendingCount());
     EXPECT_EQ(STATE_ENABLED, g_source.state);
     EXPECT_EQ(TWRC_FAILURE, session.control(DAT_PENDINGXFERS, MSG_SET, &pending));
     EXPECT_EQ(TWCC_BADPROTOCOL, session.conditionCode());
@@ -253,14 +253,14 @@ TEST_F(SourceTest, ResetAndCloseReleaseAHeldTransferBitmap)
     for (TW_UINT16 ending : {MSG_RESET, MSG_CLOSEDS}) {
         notifyTransferReady();
         HGLOBAL bitmap = GlobalAlloc(GMEM_MOVEABLE, 40 + 16 * 16 * 3);
-        g_source.currentBitmap = bitmap;
-        g_source.nextRow = static_cast<BYTE*>(GlobalLock(bitmap)) + 40;
-        g_source.bytesRemaining = 8 * 16 * 3;
+        g_transfer.heldBitmap = bitmap;
+        g_transfer.nextRow = static_cast<BYTE*>(GlobalLock(bitmap)) + 40;
+        g_transfer.bytesRemaining = 8 * 16 * 3;
         TW_PENDINGXFERS pending = {};
         if (ending == MSG_RESET) ASSERT_EQ(TWRC_SUCCESS, session.control(DAT_PENDINGXFERS, MSG_RESET, &pending));
         else ASSERT_EQ(TWRC_SUCCESS, session.close());
-        EXPECT_EQ(nullptr, g_source.currentBitmap);
-        EXPECT_EQ(nullptr, g_source.nextRow);
+        EXPECT_EQ(nullptr, g_transfer.heldBitmap);
+        EXPECT_EQ(nullptr, g_transfer.nextRow);
         EXPECT_EQ(0u, GlobalFlags(bitmap) & GMEM_LOCKCOUNT) << "still locked after " << ending;
         EXPECT_EQ(GMEM_INVALID_HANDLE, GlobalFlags(bitmap)) << "not freed after " << ending;
     }
@@ -294,8 +294,8 @@ TEST_F(SourceTest, MemoryTransferSetUpFollowsTheMechanismAndTheImage)
     EXPECT_EQ(36864u, setup.MinBufSize);
     EXPECT_EQ(TWON_DONTCARE32, setup.MaxBufSize);
     EXPECT_EQ(1327104u, setup.Preferred);
-    g_source.imageHeader.biWidth = 641;
-    g_source.imageHeader.biHeight = 479;
+    g_transfer.picture.width = 641;
+    g_transfer.picture.height = 479;
     ASSERT_EQ(TWRC_SUCCESS, session.control(DAT_SETUPMEMXFER, MSG_GET, &setup));
     EXPECT_EQ(641u * 479u * 3u, setup.Preferred);
 }

@@ -3,6 +3,7 @@
 #include "source_session.h"
 #include "message_box_recorder.h"
 
+#include "file_browser/directory_scan.h"
 #include "twain/source_lifetime.h"
 
 #include <cstring>
@@ -89,7 +90,7 @@ TEST_F(SourceTest, LaterMessagesFailQuietlyAndOldOnesKeepTheirBox)
     }
     // MSG_ENABLEDSUIONLY changed nothing: no window, still open.
     EXPECT_EQ(STATE_OPEN, g_source.state);
-    EXPECT_EQ(nullptr, g_source.cameraWindow);
+    EXPECT_EQ(nullptr, g_cameraWindow.window);
 }
 
 TEST_F(SourceTest, ConditionCodeLivesUntilTheNextCallOrStatus)
@@ -126,7 +127,7 @@ TEST_F(SourceTest, EventsForTheCameraWindowAreConsumed)
 {
     ASSERT_EQ(TWRC_SUCCESS, session.open());
     ASSERT_EQ(TWRC_SUCCESS, session.enable(true));
-    MSG message = {g_source.cameraWindow, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10), 0, {0, 0}};
+    MSG message = {g_cameraWindow.window, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10), 0, {0, 0}};
     TW_EVENT event = {&message, 0x1234};
     EXPECT_EQ(TWRC_DSEVENT, session.call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event));
     EXPECT_EQ(MSG_NULL, event.TWMessage);
@@ -156,7 +157,7 @@ TEST_F(SourceTest, OtherCallersChangeNothingWhileAnApplicationHoldsTheSource)
 
     EXPECT_TRUE(boxes.boxes().empty());
     EXPECT_EQ(STATE_OPEN, g_source.state);
-    EXPECT_EQ(nullptr, g_source.cameraWindow);
+    EXPECT_EQ(nullptr, g_cameraWindow.window);
     // The application's own condition code survived the strangers' calls.
     EXPECT_EQ(TWCC_BADPROTOCOL, session.conditionCode());
 
@@ -210,7 +211,7 @@ TEST_F(SourceTest, EveryCallRestoresTheSavedDirectoryEvenARefusedOne)
     GetCurrentDirectoryA(MAX_PATH, before);
 
     ASSERT_EQ(TWRC_SUCCESS, session.open());
-    lstrcpynA(g_source.savedDirectory, saved.c_str(), SAVED_DIRECTORY_SIZE);
+    lstrcpynA(g_browserDirectory, saved.c_str(), SAVED_DIRECTORY_SIZE);
     TW_IDENTITY stranger = applicationIdentity(APP_ID + 1);
     SetCurrentDirectoryA(temp);
     EXPECT_EQ(TWRC_FAILURE, DS_Entry(&stranger, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr));
@@ -224,7 +225,7 @@ TEST_F(SourceTest, EveryCallRestoresTheSavedDirectoryEvenARefusedOne)
     RemoveDirectoryA(saved.c_str());
     TW_UINT32 group = 0;
     EXPECT_EQ(TWRC_SUCCESS, session.control(DAT_XFERGROUP, MSG_GET, &group));
-    g_source.savedDirectory[0] = '\0';
+    g_browserDirectory[0] = '\0';
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "camera/camera_position.h"
 #include "camera/camera_settings.h"
+#include "camera_window/error_box.h"
 #include "camera_window/picture_list.h"
 #include "twain/error_report.h"
 

@@ -17,8 +17,8 @@ protected:
     }
     void announce(int16_t pictures)
     {
-        g_source.pendingCount = pictures;
-        g_source.imageInfoMarker = 0;
+        pendingAnnounce(pictures);
+        g_transfer.imageInfoMarker = 0;
         notifyTransferReady();
     }
 };
@@ -45,8 +45,8 @@ TEST_F(ImageInformation, OncePerPendingImage)
 TEST_F(ImageInformation, NativeTransferKnowsNoSizeAndNoResolutionWithoutOne)
 {
     announce(1);
-    g_source.imageHeader.biWidth = 640;
-    g_source.imageHeader.biHeight = 480;
+    g_transfer.picture.width = 640;
+    g_transfer.picture.height = 480;
     TW_IMAGEINFO info = {};
     ASSERT_EQ(TWRC_SUCCESS, session.call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info));
     EXPECT_EQ(-1, info.ImageWidth);

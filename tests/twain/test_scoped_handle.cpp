@@ -1,5 +1,5 @@
 // The RAII wrappers that every drawing step and file search relies on to give back what it took.
-#include "twain/scoped_handle.h"
+#include "win32/scoped_handle.h"
 
 #include <gtest/gtest.h>
 

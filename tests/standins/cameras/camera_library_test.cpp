@@ -11,9 +11,9 @@
 #include "camera_folder.h"
 #include "camsim.h"
 #include "../../../standins/common/camera_data.h"
-#include "vx1cm32.h"
-#include "vx2cm32.h"
-#include "vx3cm32.h"
+#include "win32/maker/vx1cm32.h"
+#include "win32/maker/vx2cm32.h"
+#include "win32/maker/vx3cm32.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // VXK4X32.dll as the data source calls it: through the ordinal import library, with the
-// records, codes, ownership and progress protocol of camera/vxk4x32.h.
+// records, codes, ownership and progress protocol of win32/maker/vxk4x32.h.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/vxk4x32.h"
+#include "win32/maker/vxk4x32.h"
 #include "picture_checks.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // VXXIF32.dll as the data source calls it: through the ordinal import library, with the
-// records, codes, ownership and progress hook of camera/vxxif32.h.
+// records, codes, ownership and progress hook of win32/maker/vxxif32.h.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/vxxif32.h"
+#include "win32/maker/vxxif32.h"
 #include "jpeg_reference.h"
 #include "picture_checks.h"
 

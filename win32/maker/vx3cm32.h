@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstddef>
-#include "maker_common.h"
+#include "win32/maker/maker_common.h"
 
 // Opaque value from camOpen, handed back to every later call: 32 bits in the 32-bit library,
 // 64 in the 64-bit one.

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "maker_common.h"
+#include "win32/maker/maker_common.h"
 
 #pragma pack(push, 1)
 // Decode options. The fields are named by offset: their meaning is the maker's; the callers

@@ -1,4 +1,4 @@
-#include "global_memory.h"
+#include "win32/global_memory.h"
 
 HGLOBAL globalAllocate(SIZE_T size)
 {

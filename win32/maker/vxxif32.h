@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "maker_common.h"
+#include "win32/maker/maker_common.h"
 
 #pragma pack(push, 1)
 // Decode options: 8, 8, 1 for a whole picture, 1, 1, 0 for a thumbnail. The first two bytes

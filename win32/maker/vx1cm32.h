@@ -5,7 +5,7 @@
 // themselves call every operation camXxx and export no names at all.
 #pragma once
 
-#include "maker_common.h"
+#include "win32/maker/maker_common.h"
 
 extern "C" {
 

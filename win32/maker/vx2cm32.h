@@ -4,7 +4,7 @@
 // the three camera libraries apart.
 #pragma once
 
-#include "maker_common.h"
+#include "win32/maker/maker_common.h"
 
 // Storage media of an LX-2 camera, as camSetMedium and camGetStatus give them.
 enum : int32_t {
