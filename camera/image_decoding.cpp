@@ -16,32 +16,17 @@ K4I_OPTIONS k4iThumbnail() { return K4I_OPTIONS{0, 0, 1, 1, 0}; }
 EXIF_OPTIONS exifWholePicture() { return EXIF_OPTIONS{8, 8, 1}; }
 EXIF_OPTIONS exifThumbnail() { return EXIF_OPTIONS{1, 1, 0}; }
 
-bool isCurrentDirectory(const char* directory)
-{
-    char current[MAX_PATH] = "";
-    const DWORD length = GetCurrentDirectoryA(sizeof current, current);
-    return length > 0 && length < sizeof current && lstrcmpiA(current, directory) == 0;
-}
-
-// The name in `listed` (the current directory when null or empty) as a full path, in a
-// zero-filled movable block that the returned object frees. The backslash is left out after a
-// drive root such as C:\. The libraries take ANSI paths, which end at MAX_PATH: a longer whole
-// path (a long name in a deep directory) is handed over as the name alone when the directory is
-// the current one.
+// The name in the current directory as a full path, in a zero-filled movable block that the
+// returned object frees. The backslash is left out after a drive root such as C:\.
 class FullPath {
 public:
-    FullPath(LPCSTR name, LPCSTR listed)
+    explicit FullPath(LPCSTR name)
     {
         char directory[MAX_PATH] = "";
-        if (listed && listed[0] != '\0') {
-            lstrcpynA(directory, listed, sizeof directory);
-        } else {
-            const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
-            if (length == 0 || length >= sizeof directory) directory[0] = '\0';
-        }
+        const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
+        if (length == 0 || length >= sizeof directory) directory[0] = '\0';
         const size_t nameLength = std::strlen(name);
-        size_t directoryLength = std::strlen(directory);
-        if (directoryLength + 1 + nameLength >= MAX_PATH && isCurrentDirectory(directory)) directoryLength = 0;
+        const size_t directoryLength = std::strlen(directory);
         block_.reset(globalAllocate(nameLength + directoryLength + 2));
         lock_ = block_ ? static_cast<char*>(GlobalLock(block_.get())) : nullptr;
         if (!lock_) return;
@@ -111,7 +96,7 @@ bool bitmapBlockUsable(HGLOBAL bitmap)
 
 int checkExifFile(LPCSTR name)
 {
-    FullPath path(name, nullptr);
+    FullPath path(name);
     if (!path.get()) return 0;
     WORD ignored = 0;
     return exifCheckFile(path.get(), &ignored) == 0 ? 1 : 0;
@@ -119,7 +104,7 @@ int checkExifFile(LPCSTR name)
 
 int checkK4iFile(LPCSTR name)
 {
-    FullPath path(name, nullptr);
+    FullPath path(name);
     if (!path.get()) return 0;
     WORD stillPicture = 0;
     return k4iCheckFile(path.get(), &stillPicture) == 0 && stillPicture == 1 ? 1 : 0;
@@ -128,7 +113,7 @@ int checkK4iFile(LPCSTR name)
 bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib)
 {
     *dib = nullptr;
-    FullPath path(name, nullptr);
+    FullPath path(name);
     if (!path.get()) return false;
     ScopedGlobal thumbnail;
     uint16_t code;
@@ -153,21 +138,18 @@ bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib)
     return true;
 }
 
-uint16_t decodeExifFile(DecodedPicture* picture, LPCSTR name, LPCSTR directory)
+uint16_t decodeExifFile(DecodedPicture* picture, LPCSTR name)
 {
-    *picture = DecodedPicture{};
-    FullPath path(name, directory);
-    if (!path.get()) return DEC_ERR_NOMEMORY;
     EXIF_OPTIONS options = exifWholePicture();
     EXIF_RESULT result = {};
-    const uint16_t code = libDecodeExifFile(progressOwner(), path.get(), &result, &options);
+    const uint16_t code = libDecodeExifFile(progressOwner(), name, &result, &options);
     return acceptDecodedBitmap(code, result.bitmap, result.extra, picture);
 }
 
-uint16_t decodeK4iFile(DecodedPicture* picture, LPCSTR name, LPCSTR directory)
+uint16_t decodeK4iFile(DecodedPicture* picture, LPCSTR name)
 {
     *picture = DecodedPicture{};
-    FullPath path(name, directory);
+    FullPath path(name);
     if (!path.get()) return DEC_ERR_NOMEMORY;
     return decodeK4iFullPath(picture, path.get(), PictureFrom::File);
 }

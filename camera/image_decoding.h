@@ -47,11 +47,9 @@ int checkK4iFile(LPCSTR name);
 bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib);
 
 // Whole-picture decodes with the "Changing Image Data..." progress. 0 with the picture (the
-// caller owns it), otherwise the library's code unchanged and no picture. The file is `name` in
-// `directory` (the current directory when null or empty): the directory the file was listed in,
-// so that a file of the same name elsewhere is never taken for it once that directory is gone.
-uint16_t decodeExifFile(DecodedPicture* picture, LPCSTR name, LPCSTR directory = nullptr);
-uint16_t decodeK4iFile(DecodedPicture* picture, LPCSTR name, LPCSTR directory = nullptr);
+// caller owns it), otherwise the library's code unchanged and no picture.
+uint16_t decodeExifFile(DecodedPicture* picture, LPCSTR name);
+uint16_t decodeK4iFile(DecodedPicture* picture, LPCSTR name);
 // The same for what a camera sends: a K4I file named by its full path (a download's temporary
 // file) and an Exif picture held in `size` bytes of a movable block.
 uint16_t decodeK4iFullPath(DecodedPicture* picture, LPCSTR path, PictureFrom from);

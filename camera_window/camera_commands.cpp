@@ -178,10 +178,7 @@ void showCameraPosition()
 uint16_t resyncCameraPage()
 {
     const uint16_t code = cameraResync();
-    // A camera that cannot tell where it stands has closed its link: the window falls back as
-    // for any other camera failure.
     if (code == 0) showCameraPosition();
-    else fallBackAfterCameraFailure(code);
     return code;
 }
 

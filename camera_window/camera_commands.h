@@ -20,8 +20,7 @@ void commandOk(HWND window);
 
 // Writes the camera's current picture number and picture count into the page's number boxes.
 void showCameraPosition();
-// Reads the camera's position again and shows it; a camera that does not answer is a camera
-// failure (box, option page).
+// Reads the camera's position again and shows it.
 uint16_t resyncCameraPage();
 
 // The link closed, the selection emptied. closeCameraLink counts the link closed only when

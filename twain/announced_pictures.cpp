@@ -4,7 +4,6 @@
 #include "camera_window/camera_commands.h"
 #include "camera_window/camera_window.h"
 #include "camera_window/picture_list.h"
-#include "file_browser/directory_scan.h"
 #include "file_browser/file_browser_window.h"
 #include "file_browser/file_list.h"
 #include "twain/capabilities.h"
@@ -58,9 +57,7 @@ uint16_t acquireFromFiles(DecodedPicture* picture)
     if (kind != FILE_KIND_EXIF && kind != FILE_KIND_K4I) return ACQUIRE_ERR_UNKNOWN;
     char name[MAX_PATH];
     if (!fileListTakeNextSelected(kind, name, sizeof name)) return 0;
-    // Read from the directory the files were listed in, even when it can no longer be made current.
-    const uint16_t code = kind == FILE_KIND_EXIF ? decodeExifFile(picture, name, g_browserDirectory)
-                                                 : decodeK4iFile(picture, name, g_browserDirectory);
+    const uint16_t code = kind == FILE_KIND_EXIF ? decodeExifFile(picture, name) : decodeK4iFile(picture, name);
     if (code == DEC_ERR_CANCELLED) {
         // The user stopped it: no file of the selection is acquired any more.
         pendingEnd();

@@ -37,14 +37,6 @@ ReturnCode acquisitionFailed(uint16_t code, Mechanism mechanism)
     }
 }
 
-// No further picture will come: nothing is pending, and the source is back in state 5.
-ReturnCode endTransfersAfter(ReturnCode result)
-{
-    pendingEnd();
-    g_source.state = STATE_ENABLED;
-    return result;
-}
-
 uint32_t pictureWidth()
 {
     return static_cast<uint16_t>(g_transfer.picture.width);
@@ -209,16 +201,9 @@ ReturnCode memoryTransferOperation(const DispatchRecord& call)
             g_source.state = STATE_ENABLED;
             return result;
         }
-        // The picture just finished is whole in the application's hands whatever happens to the
-        // next one: a next picture that fails is told (box, condition code, the camera's
-        // fallback) and ends the transfers, but this call still answers TWRC_XFERDONE, or the
-        // application would throw the finished picture away.
         HGLOBAL next = nullptr;
         const uint16_t code = acquireNextAnnounced(&next);
-        if (code != 0) {
-            acquisitionFailed(code, Mechanism::Memory);
-            return endTransfersAfter(result);
-        }
+        if (code != 0) return acquisitionFailed(code, Mechanism::Memory);
         if (!next) {
             g_source.state = STATE_ENABLED;
             return result;
@@ -226,7 +211,7 @@ ReturnCode memoryTransferOperation(const DispatchRecord& call)
         // A picture that cannot be kept locked for its strips: reported as OK reports it.
         if (!holdCurrentBitmap(next)) {
             reportPictureNotHeld();
-            return endTransfersAfter(result);
+            return ReturnCode::Failure;
         }
     }
     g_source.state = STATE_XFER_READY;

@@ -10,6 +10,7 @@
 
 namespace {
 
+const DWORD SETTLE_MS = 200;  // lets the source's notifications reach the application's loop
 const POINT CAMERA_TAB = {130, 27};
 
 std::string textOf(HWND control)
@@ -48,7 +49,7 @@ public:
             return;
         }
         SendMessageA(button, BM_CLICK, 0, 0);
-        c_.pump(c_.settleMs);
+        c_.pump(SETTLE_MS);
     }
 
     // Opens the box's list, picks the entry with this text and lets the list close up.
@@ -65,7 +66,7 @@ public:
         SendMessageA(box, CB_SETCURSEL, index, 0);
         SendMessageA(box, CB_SHOWDROPDOWN, FALSE, 0);
         SendMessageA(c_.window, WM_COMMAND, MAKEWPARAM(id, CBN_CLOSEUP), reinterpret_cast<LPARAM>(box));
-        c_.pump(c_.settleMs);
+        c_.pump(SETTLE_MS);
     }
 
     void expectPicture(const std::string& wantedNumber, const std::string& wantedCount)
@@ -129,21 +130,4 @@ bool pickAllCameraPictures(const CameraClicks& clicks)
     user.say("The user presses OK.");
     user.click(IDC_OK, "OK");
     return user.failures == 0;
-}
-
-int connectSelectAllAndOk(const CameraClicks& clicks)
-{
-    User user(clicks);
-    user.choose(IDC_MODEL, clicks.model.c_str());
-    user.choose(IDC_PORT, clicks.port.c_str());
-    user.choose(IDC_SPEED, clicks.speed.c_str());
-    user.click(IDC_CAMERA, "camera link");
-    if (user.failures || user.page() != "camera page (camera connected)") {
-        user.say("FAILED: the camera " + clicks.model + " on " + clicks.port + " did not connect.");
-        return 0;
-    }
-    const int count = std::atoi(user.count().c_str());
-    user.click(IDC_SELECTALL, "SELECT ALL");
-    user.click(IDC_OK, "OK");
-    return user.failures ? 0 : count;
 }

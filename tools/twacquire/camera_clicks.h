@@ -15,7 +15,6 @@ struct CameraClicks {
     std::function<void(DWORD)> pump;    // runs the application's message loop for a while
     std::function<void(const char*)> say;
     std::string screenshotFolder;       // BMP captures of each step go here when not empty
-    DWORD settleMs = 200;               // the loop runs this long after each step, for the notifications
     std::string model = "LX-3 / MLX-300";  // the entries chosen on the option page
     std::string port = "COM1";
     std::string speed = "115200bps";
@@ -25,8 +24,3 @@ struct CameraClicks {
 // pictures, selects each of them with SELECT and presses OK. False when the window did not
 // show what a user would have expected (the reason has been said).
 bool pickAllCameraPictures(const CameraClicks& user);
-
-// The long session's user: chooses the model, port and speed on the option page, connects,
-// presses SELECT ALL and OK, saying nothing unless something fails. Returns the number of
-// pictures the camera page showed (0 when the window did not show what it should; said).
-int connectSelectAllAndOk(const CameraClicks& user);

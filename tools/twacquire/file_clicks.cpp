@@ -8,6 +8,7 @@
 
 namespace {
 
+const DWORD SETTLE_MS = 200;
 // The grid: cells of 126 pixels from (16, 20), three to a row.
 const int GRID_LEFT = 16, GRID_TOP = 20, CELL = 126, COLUMNS = 3;
 
@@ -54,7 +55,7 @@ bool pickFilesInBrowser(const FileClicks& user)
     }
     user.say("The user presses the file-browser button of the camera window.");
     SendMessageA(button, BM_CLICK, 0, 0);
-    user.pump(user.settleMs);
+    user.pump(SETTLE_MS);
     HWND browser = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), findBrowser, reinterpret_cast<LPARAM>(&browser));
     if (!browser) {
@@ -78,23 +79,10 @@ bool pickFilesInBrowser(const FileClicks& user)
         clickThumbnail(browser, user.positions[i], i == 0 ? 0 : MK_CONTROL);
         clicked += (i == 0 ? "clicks thumbnail " : ", Ctrl-clicks ") + std::to_string(user.positions[i]);
     }
-    user.pump(user.settleMs);
+    user.pump(SETTLE_MS);
     user.say(("The user " + clicked + ".").c_str());
     screenshot(user, browser, "file-browser-selected");
     user.say("The user presses OK in the file browser.");
     SendMessageA(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
-    return true;
-}
-
-bool closeFileBrowser(const FileClicks& user)
-{
-    HWND browser = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), findBrowser, reinterpret_cast<LPARAM>(&browser));
-    if (!browser) {
-        user.say("FAILED: no file browser to close.");
-        return false;
-    }
-    SendMessageA(GetDlgItem(browser, IDCANCEL), BM_CLICK, 0, 0);
-    user.pump(user.settleMs);
     return true;
 }

@@ -17,11 +17,7 @@ struct FileClicks {
     std::function<void(DWORD)> pump;    // runs the application's message loop for a while
     std::function<void(const char*)> say;
     std::string screenshotFolder;       // BMP captures of each step go here when not empty
-    DWORD settleMs = 200;               // the loop runs this long after each step, for the notifications
 };
 
 // False when the browser did not show what a user would have expected (the reason has been said).
 bool pickFilesInBrowser(const FileClicks& user);
-
-// Closes the file browser by its CANCEL button, as the user does; false when none is shown.
-bool closeFileBrowser(const FileClicks& user);

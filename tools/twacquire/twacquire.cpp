@@ -8,8 +8,6 @@
 //             [--pick-camera-pictures] [--camera <model>] [--port COMn] [--speed <speed>]
 //             [--pick-files <folder>] [--select N,M,...] [--screenshots <folder>]
 //             [--mech native|memory] [--out <folder>]
-//             [--rounds N [--round-camera "<model>,COMn,<speed>"]... [--browse-every K] [--warmup W]
-//              [--growth-limit KiB]] [--temp <folder>]
 //
 // Exit codes: 0 all went well, 1 bad command line, 2 no source manager, 3 source not found,
 // 4 a TWAIN operation failed.
@@ -17,8 +15,6 @@
 #include "capability_text.h"
 #include "file_clicks.h"
 #include "picture_transfer.h"
-#include "process_resources.h"
-#include "random_user.h"
 #include "twain/twain_types.h"
 
 #include <cstdarg>
@@ -34,15 +30,8 @@ constexpr char kDefaultSource[] = "MELVO DIGITAL CAMERA WIN32";
 constexpr char kWindowClass[] = "TwacquireMainWindow";
 constexpr DWORD kDefaultHoldMs = 1500;
 constexpr DWORD kCloseRequestWaitMs = 5000;
-// The rounds wait for the pictures themselves: their clicks only let the loop turn briefly.
-constexpr DWORD kRoundSettleMs = 20;
 
 enum ExitCode { EXIT_OK = 0, EXIT_USAGE = 1, EXIT_NO_MANAGER = 2, EXIT_NO_SOURCE = 3, EXIT_TWAIN_FAILED = 4 };
-
-// One camera of the long session: what the option page chooses.
-struct RoundCamera {
-    std::string model, port, speed;
-};
 
 struct Options {
     bool        autoMode = false;
@@ -59,18 +48,6 @@ struct Options {
     std::string outputFolder;         // where the pictures are saved as BMP files
     std::string source = kDefaultSource;
     DWORD       holdMs = kDefaultHoldMs;
-    // The long session: rounds of open, enable, connect, select all, OK, every picture, disable,
-    // close in this one process (native and memory in turn), the file browser every few rounds.
-    int         rounds = 0;
-    std::vector<RoundCamera> roundCameras;
-    int         browseEvery = 3;
-    int         warmup = 12;
-    int         growthLimitKiB = 512;
-    std::string temporaryFolder;  // made the process's temporary folder (TMP, TEMP) when given
-    bool        verbose = false;      // the rounds say everything, as a single run does
-    // The random user: seeded events against the source's windows and through the manager.
-    bool        randomUser = false;
-    RandomUserOptions random;
 };
 
 // Everything one run holds open, so that every exit path can unwind it in the right order.
@@ -91,19 +68,13 @@ struct Session {
     int              received = 0;  // pictures received in this run
 };
 
-// The long session's rounds say only what failed, and their own summaries.
-bool g_quiet = false;
-
 void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void say(const char* format, ...)
 {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    std::vprintf(format, args);
     va_end(args);
-    if (g_quiet && std::strncmp(text, "FAILED", 6) != 0) return;
-    std::fputs(text, stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);  // Wine's console and pipes: keep the order with the source's own output
 }
@@ -142,20 +113,6 @@ void usage()
     say("                  as BMP files");
     say("  --mech native|memory  transfer mechanism to negotiate (default native)");
     say("  --out DIR       save every picture received as DIR\\pictureNN.bmp");
-    say("  --rounds N      with --auto: N rounds in this one process, each opening the source,");
-    say("                  enabling it, connecting a camera, selecting all, OK, receiving every picture");
-    say("                  (native and memory transfer in turn), disabling and closing it; the file");
-    say("                  browser (--pick-files) every --browse-every rounds (default 3). The process's");
-    say("                  memory, handles, GDI and USER objects, windows and temporary folder are");
-    say("                  measured after --warmup rounds (default 12) and at the end: nothing may grow");
-    say("                  (private memory by at most --growth-limit KiB, default 512)");
-    say("  --round-camera \"MODEL,COMn,SPEED\"  a camera of the rounds (repeatable; two rounds each in turn)");
-    say("  --temp DIR      the process's temporary folder (TMP and TEMP)");
-    say("  --verbose       the rounds say everything a single run says; the random user says every event");
-    say("  --random-user SEED  with --auto and --pick-files: --events N (default 2000) random clicks, keys,");
-    say("                  tab changes and application calls, the cameras of CAMSIM_ROOT's COM1 to COM3");
-    say("                  failing now and then; every event must return within --bound ms (default");
-    say("                  30000), every box is answered, nothing may leak; the seed reproduces the run");
 }
 
 bool parseOptions(int argc, char** argv, Options* options)
@@ -184,45 +141,6 @@ bool parseOptions(int argc, char** argv, Options* options)
                 options->pickPositions.push_back(static_cast<int>(position));
                 at = *end ? end + 1 : end;
             }
-        } else if ((arg == "--rounds" || arg == "--browse-every" || arg == "--warmup" || arg == "--growth-limit") &&
-                   i + 1 < argc) {
-            char* end = nullptr;
-            const long value = std::strtol(argv[++i], &end, 10);
-            if (!end || *end || value < (arg == "--growth-limit" ? 0 : 1) || value > 100000) {
-                say("twacquire: %s takes a number from 1 to 100000", arg.c_str());
-                return false;
-            }
-            (arg == "--rounds" ? options->rounds : arg == "--browse-every" ? options->browseEvery
-                                                 : arg == "--warmup"       ? options->warmup
-                                                                           : options->growthLimitKiB) = int(value);
-        } else if ((arg == "--random-user" || arg == "--events" || arg == "--bound") && i + 1 < argc) {
-            char* end = nullptr;
-            const unsigned long value = std::strtoul(argv[++i], &end, 10);
-            if (!end || *end || (arg != "--random-user" && (value < 1 || value > 10000000))) {
-                say("twacquire: %s takes a number", arg.c_str());
-                return false;
-            }
-            if (arg == "--random-user") {
-                options->randomUser = true;
-                options->random.seed = static_cast<uint32_t>(value);
-            } else if (arg == "--events") {
-                options->random.events = static_cast<int>(value);
-            } else {
-                options->random.boundMs = static_cast<DWORD>(value);
-            }
-        } else if (arg == "--verbose") {
-            options->verbose = true;
-        } else if (arg == "--temp" && i + 1 < argc) {
-            options->temporaryFolder = argv[++i];
-        } else if (arg == "--round-camera" && i + 1 < argc) {
-            const std::string text = argv[++i];
-            const size_t first = text.find(','), second = text.find(',', first + 1);
-            if (first == std::string::npos || second == std::string::npos) {
-                say("twacquire: --round-camera takes \"MODEL,COMn,SPEED\"");
-                return false;
-            }
-            options->roundCameras.push_back(
-                {text.substr(0, first), text.substr(first + 1, second - first - 1), text.substr(second + 1)});
         } else if (arg == "--screenshots" && i + 1 < argc) {
             options->screenshots = argv[++i];
         } else if (arg == "--camera" && i + 1 < argc) {
@@ -258,14 +176,6 @@ bool parseOptions(int argc, char** argv, Options* options)
             usage();
             return false;
         }
-    }
-    if (options->randomUser && (!options->autoMode || options->pickFolder.empty())) {
-        say("twacquire: --random-user goes with --auto and --pick-files (the folder the user may browse)");
-        return false;
-    }
-    if (options->rounds > 0 && (!options->autoMode || options->roundCameras.empty())) {
-        say("twacquire: --rounds goes with --auto and at least one --round-camera");
-        return false;
     }
     if ((options->pickCamera || !options->pickFolder.empty()) && !options->autoMode) {
         say("twacquire: --pick-camera-pictures and --pick-files go with --auto");
@@ -713,191 +623,6 @@ bool pickFiles(Session& s, const Options& options)
     return pickFilesInBrowser(user);
 }
 
-// Runs the application's loop until `received` pictures have arrived, or the time is up.
-bool pumpUntilReceived(Session& s, int received, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    while (s.received < received) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        runMessageLoop(s, 50);
-    }
-    return true;
-}
-
-// One round: open, negotiate, enable, connect, select all, OK, every picture (and the file
-// browser when `browse`), disable, close. False when something went wrong (said).
-bool runRound(Session& s, const Options& options, const TW_IDENTITY& chosen, const RoundCamera& camera,
-              Mechanism mechanism, bool browse)
-{
-    if (!openSource(s, chosen, options.source)) return false;
-    s.mechanism = mechanism;
-    bool ok = negotiateMechanism(s) && enableSource(s);
-    HWND cameraWindow = ok ? findCameraWindow(s) : nullptr;
-    if (cameraWindow) {
-        CameraClicks user;
-        user.window = cameraWindow;
-        user.pump = [&s](DWORD ms) { runMessageLoop(s, ms); };
-        user.say = [](const char* text) { say("%s", text); };
-        user.model = camera.model;
-        user.port = camera.port;
-        user.speed = camera.speed;
-        user.settleMs = kRoundSettleMs;
-        const int before = s.received;
-        const int count = connectSelectAllAndOk(user);
-        ok = count > 0 && pumpUntilReceived(s, before + count, 20000);
-        if (count > 0 && !ok) say("FAILED: %d of %d pictures of %s arrived.", s.received - before, count, camera.model.c_str());
-    } else {
-        ok = false;
-    }
-    if (ok && browse) {
-        FileClicks user;
-        user.cameraWindow = cameraWindow;
-        user.positions = options.pickPositions;
-        user.pump = [&s](DWORD ms) { runMessageLoop(s, ms); };
-        user.say = [](const char* text) { say("%s", text); };
-        user.settleMs = kRoundSettleMs;
-        const int before = s.received;
-        ok = SetCurrentDirectoryA(options.pickFolder.c_str()) && pickFilesInBrowser(user) &&
-             pumpUntilReceived(s, before + int(options.pickPositions.size()), 20000) && closeFileBrowser(user);
-        if (!ok) say("FAILED: the pictures picked in the file browser did not all arrive.");
-    }
-    if (s.enabled) {
-        if (callManager(s, &s.source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &s.ui) != TWRC_SUCCESS) ok = false;
-        s.enabled = false;
-    }
-    if (callManager(s, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &s.source) != TWRC_SUCCESS) ok = false;
-    s.sourceOpen = false;
-    // What the closing left queued (the manager's and the source's messages) runs before measuring.
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return ok;
-}
-
-long long growth(uint64_t from, uint64_t to)
-{
-    return static_cast<long long>(to) - static_cast<long long>(from);
-}
-
-// The long session. The rounds go through a cycle of twelve: the cameras two rounds each,
-// native and memory transfer in turn, the file browser every --browse-every rounds; the
-// resources are compared at the same place of the cycle, after the warm-up and at the end.
-void runLongSession(Session& s, const Options& options, const TW_IDENTITY& chosen)
-{
-    const bool quiet = !options.verbose;
-    g_quiet = quiet;
-    const int cycle = 12;
-    ProcessResources atWarmup, atEnd;
-    int warmupRound = 0, endRound = 0, failedRounds = 0;
-    const DWORD started = GetTickCount();
-    for (int round = 1; round <= options.rounds; ++round) {
-        const RoundCamera& camera = options.roundCameras[((round - 1) / 2) % options.roundCameras.size()];
-        const Mechanism mechanism = round % 2 ? Mechanism::Native : Mechanism::Memory;
-        const bool browse = !options.pickFolder.empty() && round % options.browseEvery == 0;
-        const bool ok = runRound(s, options, chosen, camera, mechanism, browse);
-        if (!ok) ++failedRounds;
-        const ProcessResources now = measureProcess();
-        g_quiet = false;
-        say("Round %d (%s, %s%s): %s%s", round, camera.model.c_str(),
-            mechanism == Mechanism::Native ? "native" : "memory", browse ? ", file browser" : "",
-            describeResources(now).c_str(), ok ? "" : " - FAILED");
-        g_quiet = quiet;
-        if (round == options.warmup) {
-            atWarmup = now;
-            warmupRound = round;
-        } else if (round > options.warmup && (round - options.warmup) % cycle == 0) {
-            atEnd = now;
-            endRound = round;
-        }
-    }
-    g_quiet = false;
-    s.failures += failedRounds;
-    say("Long session: %d rounds in %lu s, %d pictures received, %d round(s) failed.", options.rounds,
-        static_cast<unsigned long>((GetTickCount() - started) / 1000), s.received, failedRounds);
-    if (!warmupRound || !endRound) {
-        ++s.failures;
-        say("FAILED: the session needs at least %d rounds to compare round %d with a round %d later.",
-            options.warmup + cycle, options.warmup, cycle);
-        return;
-    }
-    say("After the warm-up (round %d): %s", warmupRound, describeResources(atWarmup).c_str());
-    say("At the end (round %d):       %s", endRound, describeResources(atEnd).c_str());
-    const long long privateGrowth = growth(atWarmup.committedPrivate, atEnd.committedPrivate) / 1024;
-    struct Count {
-        const char* what;
-        long long grew;
-    } counts[] = {
-        {"handles", growth(atWarmup.handles, atEnd.handles)},
-        {"GDI objects", growth(atWarmup.gdiObjects, atEnd.gdiObjects)},
-        {"GDI table entries", growth(atWarmup.gdiTableEntries, atEnd.gdiTableEntries)},
-        {"USER objects", growth(atWarmup.userObjects, atEnd.userObjects)},
-        {"windows", growth(atWarmup.windows, atEnd.windows)},
-        {"temporary entries", growth(atWarmup.temporaryEntries, atEnd.temporaryEntries)},
-    };
-    say("Growth from round %d to round %d: committed private memory %+lld KiB (private usage %+lld KiB), "
-        "handles %+lld, GDI objects %+lld (table %+lld), USER objects %+lld, windows %+lld, temporary entries %+lld.",
-        warmupRound, endRound, privateGrowth, growth(atWarmup.privateUsage, atEnd.privateUsage) / 1024, counts[0].grew,
-        counts[1].grew, counts[2].grew, counts[3].grew, counts[4].grew, counts[5].grew);
-    for (const Count& count : counts) {
-        if (count.grew > 0) {
-            ++s.failures;
-            say("FAILED: %s grew by %lld.", count.what, count.grew);
-        }
-    }
-    if (privateGrowth > options.growthLimitKiB) {
-        ++s.failures;
-        say("FAILED: private memory grew by %lld KiB (at most %d).", privateGrowth, options.growthLimitKiB);
-    }
-}
-
-// The random user, with the application's calls going through the manager.
-void runRandomSession(Session& s, const Options& options, const TW_IDENTITY& chosen)
-{
-    RandomUserApp app;
-    app.window = s.window;
-    app.say = [](const char* text) { say("%s", text); };
-    app.callSource = [&s](TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
-        return callManager(s, &s.source, dg, dat, msg, data);
-    };
-    app.openSource = [&s, &chosen]() {
-        // A manager writes the Id it assigns into the identity even when the open then fails
-        // (Wine's does): the open source's identity must not be the one handed to a failing open.
-        TW_IDENTITY attempt = chosen;
-        const TW_UINT16 rc = callManager(s, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &attempt);
-        if (rc == TWRC_SUCCESS) {
-            s.source = attempt;
-            s.sourceOpen = true;
-        }
-        return rc;
-    };
-    app.closeSource = [&s]() {
-        const TW_UINT16 rc = callManager(s, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &s.source);
-        if (rc == TWRC_SUCCESS) s.sourceOpen = s.enabled = false;
-        return rc;
-    };
-    app.userInterface = [&s](TW_UINT16 message) {
-        s.ui = TW_USERINTERFACE{TRUE, FALSE, s.window};
-        const TW_UINT16 rc = callManager(s, &s.source, DG_CONTROL, DAT_USERINTERFACE, message, &s.ui);
-        if (rc == TWRC_SUCCESS || rc == TWRC_CHECKSTATUS) s.enabled = message == MSG_ENABLEDS;
-        return rc;
-    };
-    app.processEvent = [&s](MSG* message, TW_UINT16* notification) {
-        TW_EVENT event{message, MSG_NULL};
-        const TW_UINT16 rc = callManager(s, &s.source, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-        *notification = event.TWMessage;
-        return rc;
-    };
-    RandomUserOptions random = options.random;
-    random.pictureFolder = options.pickFolder;
-    random.verbose = options.verbose;
-    char root[MAX_PATH] = "";
-    GetEnvironmentVariableA("CAMSIM_ROOT", root, sizeof root);
-    random.cameraRoot = root;
-    s.failures += runRandomUser(app, random);
-}
-
 // Unwinds whatever is open, in the order TWAIN requires: disable, close the source, close the manager.
 void endSession(Session& s)
 {
@@ -957,15 +682,6 @@ int runSession(Session& s, const Options& options)
     }
     if (options.listOnly)
         return EXIT_OK;
-    if (options.rounds > 0) {
-        s.outputFolder = options.outputFolder;
-        runLongSession(s, options, chosen);
-        return EXIT_OK;
-    }
-    if (options.randomUser) {
-        runRandomSession(s, options, chosen);
-        return EXIT_OK;
-    }
 
     if (!openSource(s, chosen, options.source))
         return EXIT_TWAIN_FAILED;
@@ -1005,10 +721,6 @@ int main(int argc, char** argv)
     if (!parseOptions(argc, argv, &options))
         return EXIT_USAGE;
 
-    if (!options.temporaryFolder.empty()) {
-        SetEnvironmentVariableA("TMP", options.temporaryFolder.c_str());
-        SetEnvironmentVariableA("TEMP", options.temporaryFolder.c_str());
-    }
     Session session;
     int code = runSession(session, options);
     endSession(session);
