@@ -125,10 +125,10 @@ int checkK4iFile(LPCSTR name)
     return k4iCheckFile(path.get(), &stillPicture) == 0 && stillPicture == 1 ? 1 : 0;
 }
 
-bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib)
+bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib, LPCSTR directory)
 {
     *dib = nullptr;
-    FullPath path(name, nullptr);
+    FullPath path(name, directory);
     if (!path.get()) return false;
     ScopedGlobal thumbnail;
     uint16_t code;

@@ -43,8 +43,9 @@ int checkExifFile(LPCSTR name);
 // 1 when the file is a complete K4I still picture, else 0.
 int checkK4iFile(LPCSTR name);
 // True with *dib the file's 96 x 72 thumbnail as a bitmap block the caller owns; false when the
-// file gave none (*dib is then 0). Kinds other than Exif and K4I give none.
-bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib);
+// file gave none (*dib is then 0). Kinds other than Exif and K4I give none. The file is `name` in
+// `directory` (the current directory when null or empty), as for the whole decodes below.
+bool decodeThumbnail(uint16_t kind, LPCSTR name, HGLOBAL* dib, LPCSTR directory = nullptr);
 
 // Whole-picture decodes with the "Changing Image Data..." progress. 0 with the picture (the
 // caller owns it), otherwise the library's code unchanged and no picture. The file is `name` in

@@ -504,7 +504,9 @@ int makeThumbnailBitmap(HWND window, uint16_t kind, HBITMAP* bitmap, LPCSTR name
 {
     *bitmap = nullptr;
     HGLOBAL dib = nullptr;
-    if (!decodeThumbnail(kind, name, &dib)) return 0;
+    // From the directory the file was listed in: when it has gone, a file of the same name in
+    // whatever directory is current must not lend its thumbnail.
+    if (!decodeThumbnail(kind, name, &dib, g_browserDirectory)) return 0;
     ScopedGlobal thumbnail(dib);
     {
         GlobalLockGuard<BYTE> block(thumbnail.get());

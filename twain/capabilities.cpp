@@ -346,11 +346,6 @@ void resetResolutionCapabilities()
     g_yResolution = defaultResolutionRange();
 }
 
-void resetTransferMechanism()
-{
-    g_xferMech.currentIndex = g_xferMech.defaultIndex;
-}
-
 void setImageResolution(TW_FIX32 x, TW_FIX32 y)
 {
     g_xResolution.CurrentValue = fix32Bits(x);

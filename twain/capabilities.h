@@ -12,10 +12,6 @@ bool memoryTransferSelected();
 // Both resolution ranges back to min 40, max 600, step 1, default 300, current 300 (at MSG_OPENDS).
 void resetResolutionCapabilities();
 
-// ICAP_XFERMECH back to its default, native transfer (at MSG_OPENDS): an application that keeps
-// the default must not inherit the memory transfer an earlier one chose.
-void resetTransferMechanism();
-
 // Set from each decoded picture's facts: resolution in pixels per unit and the unit.
 void setImageResolution(TW_FIX32 x, TW_FIX32 y);
 void setImageUnits(TW_UINT16 units);  // TWUN_CENTIMETERS or TWUN_PIXELS

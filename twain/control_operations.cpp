@@ -123,10 +123,8 @@ ReturnCode identityOperation(const DispatchRecord& call)
         return ReturnCode::Success;
     case MSG_OPENDS: {
         const ReturnCode result = openSource(call);
-        // Whatever the open's outcome: each application starts from the default resolutions. A
-        // new session also starts from native transfer, whatever an earlier one chose.
+        // Whatever the open's outcome: each application starts from the default resolutions.
         resetResolutionCapabilities();
-        if (result == ReturnCode::Success) resetTransferMechanism();
         return result;
     }
     case MSG_CLOSEDS:

@@ -172,6 +172,13 @@ ReturnCode nativeTransferOperation(const DispatchRecord& call)
     // Only announced pictures are delivered: once the pending count is spent, pictures the user
     // selected since the announcement stay selected for the next OK, which announces them.
     if (pendingCount() <= 0) return ReturnCode::Cancel;
+    // OK fetched the first picture already when memory transfer was the mechanism (chosen by this
+    // application, or by an earlier one in the same process, since the choice lives as long as
+    // the library): an application transferring natively gets that picture, never the one after.
+    if (HGLOBAL held = takeHeldBitmap()) {
+        *handle = held;
+        return ReturnCode::XferDone;
+    }
     HGLOBAL bitmap = nullptr;
     const uint16_t code = acquireNextAnnounced(&bitmap);
     if (code != 0) return acquisitionFailed(code, Mechanism::Native);

@@ -78,6 +78,17 @@ bool holdCurrentBitmap(HGLOBAL bitmap)
     return true;
 }
 
+HGLOBAL takeHeldBitmap()
+{
+    HGLOBAL held = g_transfer.heldBitmap;
+    if (!held) return nullptr;
+    GlobalUnlock(held);
+    g_transfer.heldBitmap = nullptr;
+    g_transfer.nextRow = nullptr;
+    g_transfer.bytesRemaining = 0;
+    return held;
+}
+
 void releaseCurrentBitmap()
 {
     if (!g_transfer.heldBitmap) return;

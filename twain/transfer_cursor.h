@@ -41,5 +41,7 @@ TW_FIX32 floatToFix32(float value);
 // at the picture's top row (the last stored row). False, with the block freed and nothing held,
 // when the block is no whole picture of the last picture's size.
 bool holdCurrentBitmap(HGLOBAL bitmap);
+// Hands a held bitmap over whole: unlocked, forgotten, the caller's to free. 0 when none is held.
+HGLOBAL takeHeldBitmap();
 // Lets go of a held bitmap: unlock, free, forget.
 void releaseCurrentBitmap();

@@ -570,9 +570,10 @@ INSTANTIATE_TEST_SUITE_P(EveryStep, FaultTable, ::testing::ValuesIn(CASES),
                          });
 
 // An application that keeps the default transfer mechanism after one that chose memory
-// transfer, in the same process (the source stays loaded between them): it gets every picture by
-// native transfer, the first one included.
-TEST(SessionAfterSession, StartsFromNativeTransferWhateverTheLastOneChose)
+// transfer, in the same process: the source stays loaded between them and the choice with it, so
+// OK fetches the first picture as for a memory transfer; the native transfers still get every
+// picture, the first one included.
+TEST(SessionAfterSession, GetsEveryPictureNativelyWhateverTheLastOneChose)
 {
     SourceDriver driver;
     MessageBoxRecorder boxes;
