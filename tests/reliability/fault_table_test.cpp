@@ -66,6 +66,10 @@ struct Case {
                                // ran out early answers TWRC_CANCEL with no condition
 };
 
+// Short names for the table's columns.
+constexpr Box NO_BOX = Box::None, CANNOT_CONNECT = Box::CannotConnect, COMMUNICATION = Box::Communication;
+constexpr Link KEPT = Link::Kept, CLOSED = Link::Closed, NEVER_OPENED = Link::NeverOpened;
+constexpr TW_UINT16 CANCEL = TWRC_CANCEL, DONE = TWRC_XFERDONE;
 constexpr TW_UINT16 NATIVE = TWSX_NATIVE;
 constexpr TW_UINT16 MEMORY = TWSX_MEMORY;
 constexpr TW_UINT16 NONE = 0;
@@ -73,95 +77,95 @@ constexpr TW_UINT16 NONE = 0;
 // clang-format off
 const Case CASES[] = {
     // Connecting.
-    {1, Step::Connect, "open=ff42",      NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::NeverOpened, "", NONE},
-    {1, Step::Connect, "getstatus=ff42", NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::Closed, "", NONE},
-    {2, Step::Connect, "open=ff42",      NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::NeverOpened, "", NONE},
-    {2, Step::Connect, "getstatus=ff42", NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::Closed, "", NONE},
-    {3, Step::Connect, "open=ff42",      NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::NeverOpened, "", NONE},
-    {3, Step::Connect, "getcurrent=ff42", NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::Closed, "", NONE},
-    {3, Step::Connect, "getcount=ff42",  NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::Closed, "", NONE},
+    {1, Step::Connect, "open=ff42",      NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", NEVER_OPENED, "", NONE},
+    {1, Step::Connect, "getstatus=ff42", NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", CLOSED, "", NONE},
+    {2, Step::Connect, "open=ff42",      NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", NEVER_OPENED, "", NONE},
+    {2, Step::Connect, "getstatus=ff42", NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", CLOSED, "", NONE},
+    {3, Step::Connect, "open=ff42",      NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", NEVER_OPENED, "", NONE},
+    {3, Step::Connect, "getcurrent=ff42", NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", CLOSED, "", NONE},
+    {3, Step::Connect, "getcount=ff42",  NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", CLOSED, "", NONE},
     // Stepping through the pictures.
-    {1, Step::Next,     "nextpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {2, Step::Next,     "nextpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {3, Step::Next,     "nextpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {1, Step::Previous, "prevpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {2, Step::Previous, "prevpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {3, Step::Previous, "prevpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {3, Step::Jump,     "gotopicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
+    {1, Step::Next,     "nextpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {2, Step::Next,     "nextpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {3, Step::Next,     "nextpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {1, Step::Previous, "prevpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {2, Step::Previous, "prevpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {3, Step::Previous, "prevpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {3, Step::Jump,     "gotopicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
     // Selecting.
-    {1, Step::Select, "nextpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {2, Step::Select, "nextpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {3, Step::Select, "nextpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
+    {1, Step::Select, "nextpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {2, Step::Select, "nextpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {3, Step::Select, "nextpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
     // Switching the medium.
-    {2, Step::Medium, "getstatus=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {2, Step::Medium, "setmedium=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
+    {2, Step::Medium, "getstatus=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {2, Step::Medium, "setmedium=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
     // Downloading: every picture, or picture 2 only.
-    {1, Step::Download, "getpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", TWRC_CANCEL},
-    {2, Step::Download, "getpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", TWRC_CANCEL},
-    {3, Step::Download, "getpicture=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", TWRC_CANCEL},
-    {1, Step::Download, "getpicture=ff42", MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {2, Step::Download, "getpicture=ff42", MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {3, Step::Download, "getpicture=ff42", MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {1, Step::Download, "picture.2=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_CANCEL},
-    {2, Step::Download, "picture.2=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_CANCEL},
-    {3, Step::Download, "picture.2=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_CANCEL},
-    {1, Step::Download, "picture.2=ff42", MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_XFERDONE},
-    {2, Step::Download, "picture.2=ff42", MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_XFERDONE},
-    {3, Step::Download, "picture.2=ff42", MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_XFERDONE},
-    {1, Step::Download, "failat.2=50,ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_CANCEL},
-    {2, Step::Download, "failat.2=50,ff42", MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_XFERDONE},
-    {3, Step::Download, "failat.2=50,ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1", TWRC_CANCEL},
-    {3, Step::Download, "failat.1=50,ff42", MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {1, Step::Download, "picture.2=ff64", NATIVE, nullptr, 0, 0, Box::None, "", Link::Kept, "1,3", TWRC_CANCEL},
-    {2, Step::Download, "picture.2=ff64", MEMORY, nullptr, 0, 0, Box::None, "", Link::Kept, "1,3", NONE},
-    {3, Step::Download, "picture.2=ff64", NATIVE, nullptr, 0, 0, Box::Communication, "ff64", Link::Closed, "1", TWRC_CANCEL},
-    {1, Step::Download, "nodata.2=1", MEMORY, nullptr, 0, 0, Box::None, "", Link::Kept, "1,3", NONE},
-    {2, Step::Download, "nodata.2=1", NATIVE, nullptr, 0, 0, Box::None, "", Link::Kept, "1,3", TWRC_CANCEL},
-    {1, Step::Download, "garbage.2", NATIVE, nullptr, 0, 0, Box::None, "", Link::Kept, "1,3", TWRC_CANCEL},
-    {3, Step::Download, "garbage.2", MEMORY, nullptr, 0, 0, Box::Communication, "3", Link::Closed, "1", TWRC_XFERDONE},
+    {1, Step::Download, "getpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", CANCEL},
+    {2, Step::Download, "getpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", CANCEL},
+    {3, Step::Download, "getpicture=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", CANCEL},
+    {1, Step::Download, "getpicture=ff42", MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {2, Step::Download, "getpicture=ff42", MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {3, Step::Download, "getpicture=ff42", MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {1, Step::Download, "picture.2=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", CANCEL},
+    {2, Step::Download, "picture.2=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", CANCEL},
+    {3, Step::Download, "picture.2=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", CANCEL},
+    {1, Step::Download, "picture.2=ff42", MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", DONE},
+    {2, Step::Download, "picture.2=ff42", MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", DONE},
+    {3, Step::Download, "picture.2=ff42", MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", DONE},
+    {1, Step::Download, "failat.2=50,ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", CANCEL},
+    {2, Step::Download, "failat.2=50,ff42", MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", DONE},
+    {3, Step::Download, "failat.2=50,ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1", CANCEL},
+    {3, Step::Download, "failat.1=50,ff42", MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {1, Step::Download, "picture.2=ff64", NATIVE, nullptr, 0, 0, NO_BOX, "", KEPT, "1,3", CANCEL},
+    {2, Step::Download, "picture.2=ff64", MEMORY, nullptr, 0, 0, NO_BOX, "", KEPT, "1,3", NONE},
+    {3, Step::Download, "picture.2=ff64", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff64", CLOSED, "1", CANCEL},
+    {1, Step::Download, "nodata.2=1", MEMORY, nullptr, 0, 0, NO_BOX, "", KEPT, "1,3", NONE},
+    {2, Step::Download, "nodata.2=1", NATIVE, nullptr, 0, 0, NO_BOX, "", KEPT, "1,3", CANCEL},
+    {1, Step::Download, "garbage.2", NATIVE, nullptr, 0, 0, NO_BOX, "", KEPT, "1,3", CANCEL},
+    {3, Step::Download, "garbage.2", MEMORY, nullptr, 0, 0, COMMUNICATION, "3", CLOSED, "1", DONE},
     // The position read after the last picture.
-    {1, Step::PositionRead, "getstatus=ff42",  NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1,2,3", NONE},
-    {2, Step::PositionRead, "getstatus=ff42",  MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1,2,3", NONE},
-    {3, Step::PositionRead, "getcurrent=ff42", NATIVE, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1,2,3", NONE},
-    {3, Step::PositionRead, "getcount=ff42",   MEMORY, nullptr, 0, 0, Box::Communication, "ff42", Link::Closed, "1,2,3", NONE},
+    {1, Step::PositionRead, "getstatus=ff42",  NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1,2,3", NONE},
+    {2, Step::PositionRead, "getstatus=ff42",  MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1,2,3", NONE},
+    {3, Step::PositionRead, "getcurrent=ff42", NATIVE, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1,2,3", NONE},
+    {3, Step::PositionRead, "getcount=ff42",   MEMORY, nullptr, 0, 0, COMMUNICATION, "ff42", CLOSED, "1,2,3", NONE},
     // Closing the link.
-    {1, Step::Disconnect, "close=ff42", NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::Closed, "", NONE},
-    {2, Step::Disconnect, "close=ff42", NATIVE, nullptr, 0, 0, Box::None, "", Link::Closed, "", NONE},
-    {3, Step::Disconnect, "close=ff42", NATIVE, nullptr, 0, 0, Box::CannotConnect, "ff42", Link::Closed, "", NONE},
-    {1, Step::CloseBox, "close=ff42", NATIVE, nullptr, 0, 0, Box::None, "", Link::Closed, "", NONE},
-    {3, Step::CloseBox, "close=ff42", NATIVE, nullptr, 0, 0, Box::None, "", Link::Closed, "", NONE},
-    {2, Step::CancelButton, "close=ff42", NATIVE, nullptr, 0, 0, Box::None, "", Link::Closed, "", NONE},
-    {3, Step::CancelButton, "close=ff42", NATIVE, nullptr, 0, 0, Box::None, "", Link::Closed, "", NONE},
+    {1, Step::Disconnect, "close=ff42", NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", CLOSED, "", NONE},
+    {2, Step::Disconnect, "close=ff42", NATIVE, nullptr, 0, 0, NO_BOX, "", CLOSED, "", NONE},
+    {3, Step::Disconnect, "close=ff42", NATIVE, nullptr, 0, 0, CANNOT_CONNECT, "ff42", CLOSED, "", NONE},
+    {1, Step::CloseBox, "close=ff42", NATIVE, nullptr, 0, 0, NO_BOX, "", CLOSED, "", NONE},
+    {3, Step::CloseBox, "close=ff42", NATIVE, nullptr, 0, 0, NO_BOX, "", CLOSED, "", NONE},
+    {2, Step::CancelButton, "close=ff42", NATIVE, nullptr, 0, 0, NO_BOX, "", CLOSED, "", NONE},
+    {3, Step::CancelButton, "close=ff42", NATIVE, nullptr, 0, 0, NO_BOX, "", CLOSED, "", NONE},
     // The user cancels picture 2's download or decode at its first, a middle and its last step (native).
-    {1, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 0,   Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {1, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 50,  Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {1, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 100, Box::None, "", Link::Kept, "1,2,3", NONE},
-    {1, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 0,   Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {1, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 50,  Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {1, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 100, Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {2, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 0,   Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {2, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 50,  Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {2, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 100, Box::None, "", Link::Kept, "1,2,3", NONE},
-    {2, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 0,   Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {2, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 50,  Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {2, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 100, Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {3, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 0,   Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {3, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 50,  Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {3, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 100, Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {3, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 0,   Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {3, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 50,  Box::None, "", Link::Kept, "1", TWRC_CANCEL},
-    {3, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 100, Box::None, "", Link::Kept, "1", TWRC_CANCEL},
+    {1, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 0,   NO_BOX, "", KEPT, "1", CANCEL},
+    {1, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 50,  NO_BOX, "", KEPT, "1", CANCEL},
+    {1, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 100, NO_BOX, "", KEPT, "1,2,3", NONE},
+    {1, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 0,   NO_BOX, "", KEPT, "1", CANCEL},
+    {1, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 50,  NO_BOX, "", KEPT, "1", CANCEL},
+    {1, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 100, NO_BOX, "", KEPT, "1", CANCEL},
+    {2, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 0,   NO_BOX, "", KEPT, "1", CANCEL},
+    {2, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 50,  NO_BOX, "", KEPT, "1", CANCEL},
+    {2, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 100, NO_BOX, "", KEPT, "1,2,3", NONE},
+    {2, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 0,   NO_BOX, "", KEPT, "1", CANCEL},
+    {2, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 50,  NO_BOX, "", KEPT, "1", CANCEL},
+    {2, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 100, NO_BOX, "", KEPT, "1", CANCEL},
+    {3, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 0,   NO_BOX, "", KEPT, "1", CANCEL},
+    {3, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 50,  NO_BOX, "", KEPT, "1", CANCEL},
+    {3, Step::Download, "", NATIVE, DOWNLOAD_DIALOG, 2, 100, NO_BOX, "", KEPT, "1", CANCEL},
+    {3, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 0,   NO_BOX, "", KEPT, "1", CANCEL},
+    {3, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 50,  NO_BOX, "", KEPT, "1", CANCEL},
+    {3, Step::Download, "", NATIVE, DECODE_DIALOG,   2, 100, NO_BOX, "", KEPT, "1", CANCEL},
     // By memory transfer: picture 1 is fetched at OK, picture 2 in the call of picture 1's last strip.
-    {1, Step::Download, "", MEMORY, DOWNLOAD_DIALOG, 1, 50, Box::None, "", Link::Kept, "", NONE},
-    {2, Step::Download, "", MEMORY, DECODE_DIALOG,   1, 50, Box::None, "", Link::Kept, "", NONE},
-    {3, Step::Download, "", MEMORY, DOWNLOAD_DIALOG, 1, 50, Box::None, "", Link::Kept, "", NONE},
-    {1, Step::Download, "", MEMORY, DECODE_DIALOG,   2, 50, Box::None, "", Link::Kept, "1", TWRC_XFERDONE},
-    {2, Step::Download, "", MEMORY, DOWNLOAD_DIALOG, 2, 50, Box::None, "", Link::Kept, "1", TWRC_XFERDONE},
-    {3, Step::Download, "", MEMORY, DECODE_DIALOG,   2, 50, Box::None, "", Link::Kept, "1", TWRC_XFERDONE},
+    {1, Step::Download, "", MEMORY, DOWNLOAD_DIALOG, 1, 50, NO_BOX, "", KEPT, "", NONE},
+    {2, Step::Download, "", MEMORY, DECODE_DIALOG,   1, 50, NO_BOX, "", KEPT, "", NONE},
+    {3, Step::Download, "", MEMORY, DOWNLOAD_DIALOG, 1, 50, NO_BOX, "", KEPT, "", NONE},
+    {1, Step::Download, "", MEMORY, DECODE_DIALOG,   2, 50, NO_BOX, "", KEPT, "1", DONE},
+    {2, Step::Download, "", MEMORY, DOWNLOAD_DIALOG, 2, 50, NO_BOX, "", KEPT, "1", DONE},
+    {3, Step::Download, "", MEMORY, DECODE_DIALOG,   2, 50, NO_BOX, "", KEPT, "1", DONE},
     // A cancel at OK, then the camera fails to tell where it stands.
-    {1, Step::Download, "getstatus=ff42",  MEMORY, DOWNLOAD_DIALOG, 1, 50, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {2, Step::Download, "getstatus=ff42",  MEMORY, DECODE_DIALOG,   1, 50, Box::Communication, "ff42", Link::Closed, "", NONE},
-    {3, Step::Download, "getcurrent=ff42", MEMORY, DOWNLOAD_DIALOG, 1, 50, Box::Communication, "ff42", Link::Closed, "", NONE},
+    {1, Step::Download, "getstatus=ff42",  MEMORY, DOWNLOAD_DIALOG, 1, 50, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {2, Step::Download, "getstatus=ff42",  MEMORY, DECODE_DIALOG,   1, 50, COMMUNICATION, "ff42", CLOSED, "", NONE},
+    {3, Step::Download, "getcurrent=ff42", MEMORY, DOWNLOAD_DIALOG, 1, 50, COMMUNICATION, "ff42", CLOSED, "", NONE},
 };
 // clang-format on
 
@@ -198,7 +202,8 @@ std::string boxText(Box box, const char* code)
 {
     switch (box) {
     case Box::None:          return "";
-    case Box::CannotConnect: return std::string("Cannot connect to the camera.\nPlease check the connection.(") + code + ")";
+    case Box::CannotConnect:
+        return std::string("Cannot connect to the camera.\nPlease check the connection.(") + code + ")";
     case Box::Communication: return std::string("Communication failure.\nPlease reset the camera.(") + code + ")";
     }
     return "";
@@ -268,7 +273,9 @@ std::string reportRow(const Case& c, const Observed& seen)
            shortBox(seen.boxes.empty() ? "" : seen.boxes[0]) + (seen.boxes.size() > 1 ? " and more" : "") + " | " +
            linkName(seen) + " | " + (seen.delivered.empty() ? "none" : seen.delivered) + " | " +
            answerName(seen.stopAnswer) +
-           (seen.stopAnswer == NONE ? "" : seen.stopCondition == TWCC_OPERATIONERROR ? ", TWCC_OPERATIONERROR" : ", no condition") +
+           (seen.stopAnswer == NONE                          ? ""
+            : seen.stopCondition == TWCC_OPERATIONERROR ? ", TWCC_OPERATIONERROR"
+                                                        : ", no condition") +
            " |";
 }
 
@@ -294,7 +301,8 @@ protected:
         driver = nullptr;
         if (const char* path = std::getenv("FAULT_TABLE_REPORT")) {
             std::ofstream out(path, std::ios::trunc);
-            out << "| family | step | fault | mechanism | cancel | box | link | pictures received | answer at the stop |\n";
+            out << "| family | step | fault | mechanism | cancel | box | link | pictures received "
+                   "| answer at the stop |\n";
             out << "|---|---|---|---|---|---|---|---|---|\n";
             for (const std::string& row : g_report) out << row << "\n";
         }
@@ -394,7 +402,8 @@ protected:
             const int left = driver->endTransfer();
             if (left <= 0) break;
             if (stopped) {
-                ADD_FAILURE() << "the source still announces " << left << " picture(s) after " << answerName(result.answer);
+                ADD_FAILURE() << "the source still announces " << left << " picture(s) after "
+                              << answerName(result.answer);
                 break;
             }
         }
@@ -481,7 +490,8 @@ protected:
         const int count = firstOfFamily ? 3 : 1;
         for (int picture = 1; picture <= count; ++picture) {
             const TransferResult result = c.mechanism == MEMORY ? driver->memoryTransfer() : driver->nativeTransfer();
-            ASSERT_TRUE(result.delivered) << "picture " << picture << " after the recovery: " << answerName(result.answer);
+            ASSERT_TRUE(result.delivered) << "picture " << picture << " after the recovery: "
+                                          << answerName(result.answer);
             if (firstOfFamily) {
                 const SIZE size = pictureSize(c.family, picture);
                 EXPECT_EQ(size.cx, result.picture.width);

@@ -200,7 +200,8 @@ void expectOutcomes(const std::vector<std::string>& expected, const std::vector<
     ASSERT_EQ(expected.size(), got.size()) << ::testing::PrintToString(got);
     for (size_t i = 0; i < expected.size(); ++i) {
         if (expected[i][0] == '#' && got[i][0] == '#') {
-            EXPECT_TRUE(closeColour(colourOf(expected[i]), colourOf(got[i]))) << i << ": " << got[i] << " for " << expected[i];
+            EXPECT_TRUE(closeColour(colourOf(expected[i]), colourOf(got[i])))
+                << i << ": " << got[i] << " for " << expected[i];
         } else {
             EXPECT_EQ(expected[i], got[i]) << i;
         }
@@ -235,14 +236,22 @@ std::string k4iSample()
 
 const OddFile ODD_FILES[] = {
     {"an empty JPEG", "b.jpg", [] { return std::string(); }, "left out", ""},
-    {"a JPEG cut in its scan", "b.jpg", [] { const std::string j = jpegOf(BLUE); return j.substr(0, j.size() * 2 / 3); },
+    {"a JPEG cut in its scan", "b.jpg",
+     [] {
+         const std::string j = jpegOf(BLUE);
+         return j.substr(0, j.size() * 2 / 3);
+     },
      "left out", ""},
     {"a JPEG cut in its headers", "b.jpg", [] { return jpegOf(BLUE).substr(0, 20); }, "left out", ""},
     {"a JPEG claiming 65535 x 65535", "b.jpg", [] { return hugeJpeg(BLUE); }, "left out", ""},
     {"a JPEG with damaged scan data", "b.jpg", [] { return damagedJpeg(BLUE); }, "placeholder", "failed"},
     {"text named .jpg", "b.jpg", [] { return std::string("this is no picture\r\n"); }, "left out", ""},
     {"an empty K4I", "b.k4i", [] { return std::string(); }, "left out", ""},
-    {"a K4I cut in half", "b.k4i", [] { const std::string k = k4iSample(); return k.substr(0, k.size() / 2); },
+    {"a K4I cut in half", "b.k4i",
+     [] {
+         const std::string k = k4iSample();
+         return k.substr(0, k.size() / 2);
+     },
      "left out", ""},
     {"a K4I claiming 65535 x 65535", "b.k4i", [] { return hugeK4i(k4iSample()); }, "left out", ""},
 };
@@ -416,7 +425,8 @@ TEST_F(HostileFolders, NamesAtTheLengthLimit)
         const std::string literal = "\\\\?\\" + path;
         const std::wstring wide(literal.begin(), literal.end());
         if (directory) return CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
-        HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         DWORD written = 0;
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -459,7 +469,8 @@ TEST_F(HostileFolders, NamesBeyondAsciiArriveAsThemselves)
     for (const Named& file : named) {
         const std::wstring path = std::wstring(folder.begin(), folder.end()) + L"\\" + file.name;
         const std::string bytes = jpegOf(file.colour);
-        HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, handle);
         DWORD written = 0;
         WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

@@ -99,7 +99,8 @@ DWORD listedHandles(std::map<std::string, int>* types = nullptr)
         Entry entries[1];
     };
     typedef LONG(WINAPI * Query)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
+    const auto query =
+        reinterpret_cast<Query>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
     if (!query) return 0;
     std::string buffer(1 << 20, '\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -266,8 +267,7 @@ std::string describeResources(const ProcessResources& r)
                   "USER objects %lu, windows %d, temporary entries %d",
                   static_cast<unsigned long long>(r.privateUsage / 1024),
                   static_cast<unsigned long long>(r.committedPrivate / 1024), static_cast<unsigned long>(r.handles),
-                  r.handlesChecked,
-                  static_cast<unsigned long>(r.gdiObjects), r.gdiTableEntries, static_cast<unsigned long>(r.userObjects),
-                  r.windows, r.temporaryEntries);
+                  r.handlesChecked, static_cast<unsigned long>(r.gdiObjects), r.gdiTableEntries,
+                  static_cast<unsigned long>(r.userObjects), r.windows, r.temporaryEntries);
     return text;
 }

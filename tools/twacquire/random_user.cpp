@@ -457,8 +457,8 @@ void RandomUser::appMemory()
     begin("application: DAT_IMAGEMEMXFER");
     queueInterference();
     TW_IMAGEINFO info = {};
-    const bool known = app_.callSource(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info) == TWRC_SUCCESS && info.ImageWidth > 0 &&
-                       info.ImageLength > 0;
+    const bool known = app_.callSource(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info) == TWRC_SUCCESS &&
+                       info.ImageWidth > 0 && info.ImageLength > 0;
     const size_t bytesPerRow = known ? size_t(info.ImageWidth) * 3 : 3 * 768;
     const size_t rows = 1 + rng_.below(20);
     const bool handleBuffer = rng_.chance(30);
@@ -500,8 +500,9 @@ void RandomUser::appMemory()
 
 void RandomUser::appPending(TW_UINT16 message)
 {
-    begin(message == MSG_ENDXFER ? "application: MSG_ENDXFER" : message == MSG_RESET ? "application: MSG_RESET"
-                                                                                      : "application: DAT_PENDINGXFERS MSG_GET");
+    begin(message == MSG_ENDXFER ? "application: MSG_ENDXFER"
+          : message == MSG_RESET ? "application: MSG_RESET"
+                                 : "application: DAT_PENDINGXFERS MSG_GET");
     TW_PENDINGXFERS pending = {};
     app_.callSource(DG_CONTROL, DAT_PENDINGXFERS, message, &pending);
     end();
@@ -656,7 +657,8 @@ void RandomUser::browserScroll()
     const int code = codes[rng_.below(6)];
     const int thumb = static_cast<int>(rng_.below(12));
     begin("user: scroll " + std::to_string(code) + " " + std::to_string(thumb));
-    SendMessageA(browser, WM_VSCROLL, MAKEWPARAM(code, thumb), reinterpret_cast<LPARAM>(GetDlgItem(browser, IDC_FILESCROLL)));
+    SendMessageA(browser, WM_VSCROLL, MAKEWPARAM(code, thumb),
+                 reinterpret_cast<LPARAM>(GetDlgItem(browser, IDC_FILESCROLL)));
     end();
 }
 
@@ -713,7 +715,8 @@ void RandomUser::browserButton(int id)
 void RandomUser::cameraFault()
 {
     const int port = 1 + static_cast<int>(rng_.below(3));
-    const std::string ini = "\\\\?\\" + windowsPath(options_.cameraRoot) + "\\COM" + std::to_string(port) + "\\camera.ini";
+    const std::string ini =
+        "\\\\?\\" + windowsPath(options_.cameraRoot) + "\\COM" + std::to_string(port) + "\\camera.ini";
     static std::map<int, std::string> base;
     if (!base.count(port)) {
         HANDLE file = CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -727,11 +730,12 @@ void RandomUser::cameraFault()
     }
     std::string faults;
     if (rng_.chance(60)) {
-        faults = std::string("[faults]\r\n") + FAULT_OPERATIONS[rng_.below(sizeof FAULT_OPERATIONS / sizeof FAULT_OPERATIONS[0])] +
-                 "=ff42\r\n";
+        faults = std::string("[faults]\r\n") +
+                 FAULT_OPERATIONS[rng_.below(sizeof FAULT_OPERATIONS / sizeof FAULT_OPERATIONS[0])] + "=ff42\r\n";
         if (rng_.chance(30)) faults += "failat.2=50,ff43\r\n";
     }
-    begin("camera on COM" + std::to_string(port) + ": " + (faults.empty() ? "no faults" : faults.substr(10, faults.find('=') - 10) + " fails"));
+    begin("camera on COM" + std::to_string(port) + ": " +
+          (faults.empty() ? "no faults" : faults.substr(10, faults.find('=') - 10) + " fails"));
     HANDLE file = CreateFileA(ini.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         const std::string text = base[port] + faults;
@@ -775,7 +779,8 @@ void RandomUser::cameraConnect()
     for (const auto& choice : {std::make_pair(IDC_MODEL, camera.model), std::make_pair(IDC_PORT, camera.port),
                                std::make_pair(IDC_SPEED, camera.speed)}) {
         HWND box = GetDlgItem(window, choice.first);
-        const LRESULT index = SendMessageA(box, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(choice.second));
+        const LRESULT index =
+            SendMessageA(box, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(choice.second));
         if (index < 0) continue;
         SendMessageA(box, CB_SETCURSEL, index, 0);
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(choice.first, CBN_CLOSEUP), reinterpret_cast<LPARAM>(box));
@@ -908,7 +913,8 @@ int RandomUser::run()
         options_.seed, options_.events, nested_, static_cast<unsigned long>(took / 1000), received_, boxes,
         static_cast<unsigned long>(longest_), longestEvent_.c_str());
     std::string kinds;
-    for (const auto& kind : kinds_) kinds += (kinds.empty() ? "" : ", ") + kind.first + " " + std::to_string(kind.second);
+    for (const auto& kind : kinds_)
+        kinds += (kinds.empty() ? "" : ", ") + kind.first + " " + std::to_string(kind.second);
     say("  events: %s", kinds.c_str());
     for (const auto& box : g_boxes) say("  box \"%s\": %d", box.first.c_str(), box.second);
     say("  after the warm-up (event %d): %s", warmup, describeResources(atWarmup).c_str());
@@ -920,15 +926,17 @@ int RandomUser::run()
     const struct {
         const char* what;
         long long grew;
-    } counts[] = {{"handles (but threads and events)", (long long)atEnd.handlesChecked - (long long)atWarmup.handlesChecked},
-                  {"GDI table entries", (long long)atEnd.gdiTableEntries - (long long)atWarmup.gdiTableEntries},
-                  {"windows", (long long)atEnd.windows - (long long)atWarmup.windows},
-                  {"temporary entries", (long long)atEnd.temporaryEntries - (long long)atWarmup.temporaryEntries}};
+    } counts[] = {
+        {"handles (but threads and events)", (long long)atEnd.handlesChecked - (long long)atWarmup.handlesChecked},
+        {"GDI table entries", (long long)atEnd.gdiTableEntries - (long long)atWarmup.gdiTableEntries},
+        {"windows", (long long)atEnd.windows - (long long)atWarmup.windows},
+        {"temporary entries", (long long)atEnd.temporaryEntries - (long long)atWarmup.temporaryEntries}};
     for (const auto& count : counts)
         if (count.grew > 0) fail(std::string(count.what) + " grew by " + std::to_string(count.grew));
     if (privateGrowth > options_.growthLimitKiB)
         fail("private memory grew by " + std::to_string(privateGrowth) + " KiB");
-    say("  growth: committed private memory %+lld KiB, handles but threads and events %+lld, GDI table entries %+lld, windows %+lld, "
+    say("  growth: committed private memory %+lld KiB, handles but threads and events %+lld, GDI table entries %+lld, "
+        "windows %+lld, "
         "temporary entries %+lld",
         privateGrowth, counts[0].grew, counts[1].grew, counts[2].grew, counts[3].grew);
     return failures_;

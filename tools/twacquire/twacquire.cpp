@@ -745,7 +745,8 @@ bool runRound(Session& s, const Options& options, const TW_IDENTITY& chosen, con
         const int before = s.received;
         const int count = connectSelectAllAndOk(user);
         ok = count > 0 && pumpUntilReceived(s, before + count, 20000);
-        if (count > 0 && !ok) say("FAILED: %d of %d pictures of %s arrived.", s.received - before, count, camera.model.c_str());
+        if (count > 0 && !ok)
+            say("FAILED: %d of %d pictures of %s arrived.", s.received - before, count, camera.model.c_str());
     } else {
         ok = false;
     }
@@ -837,7 +838,8 @@ void runLongSession(Session& s, const Options& options, const TW_IDENTITY& chose
         {"temporary entries", growth(atWarmup.temporaryEntries, atEnd.temporaryEntries)},
     };
     say("Growth from round %d to round %d: committed private memory %+lld KiB (private usage %+lld KiB), "
-        "handles but threads and events %+lld, GDI objects %+lld (table %+lld), USER objects %+lld, windows %+lld, temporary entries %+lld.",
+        "handles but threads and events %+lld, GDI objects %+lld (table %+lld), USER objects %+lld, windows %+lld, "
+        "temporary entries %+lld.",
         warmupRound, endRound, privateGrowth, growth(atWarmup.privateUsage, atEnd.privateUsage) / 1024, counts[0].grew,
         counts[1].grew, counts[2].grew, counts[3].grew, counts[4].grew, counts[5].grew);
     for (const Count& count : counts) {
