@@ -8,10 +8,6 @@ windows_build() { # <folder> <toolchain file>
   if [ ! -f "$1/build.ninja" ]; then
     cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$2" >/dev/null
   fi
-  # The Wine the 32-bit build's programs run under (scripts/windows-builds.sh) follows WINE_WOW64.
-  if [ "$(sed -n 's/^WINE_WOW64:PATH=//p' "$1/CMakeCache.txt")" != "${WINE_WOW64:-}" ]; then
-    cmake -S . -B "$1" -DWINE_WOW64="${WINE_WOW64:-}" >/dev/null
-  fi
   cmake --build "$1"
 }
 windows_build build cmake/mingw-w64-i686.cmake

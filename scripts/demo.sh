@@ -17,8 +17,8 @@
 # Says in plain words what happened; exits non-zero when anything failed.
 #
 # It runs the 32-bit build (build/), the source as it ships for 32-bit applications, where this
-# machine runs 32-bit programs (or WINE_WOW64 names a WoW64 Wine), and the 64-bit build
-# (build/win64/) otherwise or with SKIP_32BIT=1 (scripts/windows-builds.sh), and says which.
+# machine runs 32-bit programs, and the 64-bit build (build/win64/) otherwise or with SKIP_32BIT=1
+# (scripts/windows-builds.sh), and says which.
 #
 #   bash scripts/demo.sh                    build both Windows builds and run
 #   DEMO_BUILD=build-x bash scripts/demo.sh use an existing Windows build, skip bootstrap and build
@@ -49,14 +49,18 @@ else
   fi
   if can_run_32bit; then
     build=$root/build
-    say "running the 32-bit build (build/), the source for 32-bit applications${WINE_WOW64:+, under the WoW64 Wine in $WINE_WOW64}"
+    say "running the 32-bit build (build/), the source for 32-bit applications"
   else
     build=$root/build/win64
     say "running the 64-bit build (build/win64/), the source for 64-bit applications: $why32bitCannotRun"
   fi
 fi
-# The wineserver of the build's Wine, to wait for the prefix's programs to end.
-wineserver=$(sed -n 's/^export WINESERVER=//p' "$build/wine-run")
+# The wineserver of the build's width, to wait for the prefix's programs to end.
+if grep -q '^export WINEARCH=win64' "$build/wine-run"; then
+  wineserver=/usr/lib/wine/wineserver64
+else
+  wineserver=wineserver
+fi
 
 setup_exe=$(ls "$build"/setup/melvo-camera-setup-*.exe 2>/dev/null | head -n 1)
 [ -n "$setup_exe" ] || fail "the setup program was not built (is makensis installed? see scripts/bootstrap.sh)"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the three builds and runs every test: the 64-bit Windows
 # build's tests under 64-bit Wine, the 32-bit build's under 32-bit Wine where this machine runs
-# 32-bit programs or under the WoW64 Wine WINE_WOW64 names (scripts/windows-builds.sh;
-# SKIP_32BIT=1 leaves them out), each on a private X display, then the native sanitizer tests
-# and the bounded fuzzer runs. Ends with one summary line counting what ran.
+# 32-bit programs (scripts/windows-builds.sh; SKIP_32BIT=1 leaves them out), each on a private
+# X display, then the native sanitizer tests and the bounded fuzzer runs. Ends with one summary
+# line counting what ran.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/windows-builds.sh
@@ -35,7 +35,7 @@ suite() { # <title> <log> <ctest arguments...>
 suite "64-bit Windows build: tests under 64-bit Wine" build/ctest-win64.log \
   bash scripts/with-display.sh ctest --test-dir build/win64
 if can_run_32bit; then
-  suite "32-bit Windows build: tests under ${WINE_WOW64:+the WoW64 Wine in }${WINE_WOW64:-32-bit Wine}" build/ctest-windows.log \
+  suite "32-bit Windows build: tests under 32-bit Wine" build/ctest-windows.log \
     bash scripts/with-display.sh ctest --test-dir build
 else
   echo "32-bit Windows tests skipped: $why32bitCannotRun."

@@ -3,9 +3,7 @@
 # The 32-bit build (build/) runs under 32-bit Wine, whose loader is a 32-bit Linux program; some
 # machines' kernels start no 32-bit programs at all ("Exec format error"). The 64-bit build
 # (build/win64/) runs under 64-bit Wine everywhere. SKIP_32BIT=1 takes the 32-bit runs out by
-# hand, so that a machine with 32-bit programs can try the other path. WINE_WOW64=<folder> names
-# a Wine built in its WoW64 mode (scripts/build-wine-wow64.sh) that runs the 32-bit build's
-# programs on a machine without 32-bit Linux programs.
+# hand, so that a machine with 32-bit programs can try the other path.
 
 # Succeeds when the 32-bit build can run here; otherwise sets why32bitCannotRun and fails.
 can_run_32bit() {
@@ -14,17 +12,8 @@ can_run_32bit() {
     why32bitCannotRun="SKIP_32BIT=1 is set"
     return 1
   fi
-  local loader=/usr/lib/wine/wine answer
-  if [ -n "${WINE_WOW64:-}" ]; then
-    # Its loader is a 64-bit program: it tells whether that Wine is there at all.
-    loader=$WINE_WOW64/bin/wine
-    if ! answer=$("$loader" --version 2>&1); then
-      why32bitCannotRun="WINE_WOW64 names no working Wine ($loader: ${answer##*: })"
-      return 1
-    fi
-    return 0
-  fi
   # Wine's 32-bit loader is the tiny 32-bit program that tells.
+  local loader=/usr/lib/wine/wine answer
   if ! answer=$("$loader" --version 2>&1); then
     why32bitCannotRun="this machine cannot run 32-bit programs ($loader: ${answer##*: })"
     return 1
@@ -42,5 +31,5 @@ pick_windows_build() {
   else
     windows_build=build/win64
   fi
-  if grep -qs '^# programs: 64-bit' "$windows_build/wine-run"; then windows_width=64-bit; else windows_width=32-bit; fi
+  if grep -qs '^export WINEARCH=win64' "$windows_build/wine-run"; then windows_width=64-bit; else windows_width=32-bit; fi
 }

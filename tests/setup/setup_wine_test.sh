@@ -25,18 +25,13 @@ drive=$WINEPREFIX/drive_c
 windir=$drive/windows
 program="$drive/Program Files/MELVO Digital Camera"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\MELVO Digital Camera TWAIN Source'
-# The build's own source goes to the TWAIN folder of its width, its stand-ins to the system folder
-# its programs see; a setup also carries the other width's build when it found it, which goes in
-# on 64-bit Windows only (the 32-bit build runs in a 64-bit prefix under a WoW64 Wine).
-other_bin=
-if grep -q '^# programs: 64-bit' "$run"; then
-  twain=twain_64 system=system32 other_twain=twain_32 other_system=syswow64
-  grep -q 32-bit "$setup_exe.widths" && other_bin=$(cd "$build/.." && pwd)/bin
-elif grep -q '^export WINEARCH=win64' "$run"; then
-  twain=twain_32 system=syswow64 other_twain=twain_64 other_system=system32
-  grep -q 64-bit "$setup_exe.widths" && other_bin=$build/win64/bin
+# The build's own width goes to its TWAIN folder; a 64-bit setup also carries the 32-bit build's
+# source when it found it, which goes to twain_32 and syswow64.
+if grep -q '^export WINEARCH=win64' "$run"; then
+  twain=twain_64 other_bin=$(cd "$build/.." && pwd)/bin
+  grep -q 32-bit "$setup_exe.widths" || other_bin=
 else
-  twain=twain_32 system=system32
+  twain=twain_32 other_bin=
 fi
 
 failures=0
@@ -73,13 +68,12 @@ same "$build/bin/VXADP32.dll" "$windir/$twain/MELVO/VXADP32.dll" "the codec is n
 same "$build/bin/LX3TWS32.ds" "$windir/$twain/sane.ds" "Wine's $twain slot does not hold the source"
 same "$work/wine-sane.ds" "$program/sane.ds of $twain.saved" "Wine's own sane.ds was not kept"
 for library in VX1CM32 VX2CM32 VX3CM32 VXK4X32 VXXIF32; do
-  same "$build/bin/$library.dll" "$windir/$system/$library.dll" "$library.dll is not in $system"
-  [ -z "$other_bin" ] || same "$other_bin/$library.dll" "$windir/$other_system/$library.dll" \
-    "the other width's $library.dll is not in $other_system"
+  same "$build/bin/$library.dll" "$windir/system32/$library.dll" "$library.dll is not in system32"
+  [ -z "$other_bin" ] || same "$other_bin/$library.dll" "$windir/syswow64/$library.dll" "the 32-bit $library.dll is not in syswow64"
 done
 if [ -n "$other_bin" ]; then
-  same "$other_bin/LX3TWS32.ds" "$windir/$other_twain/MELVO/LX3TWS32.ds" "the other width's source is not in $other_twain\\MELVO"
-  same "$other_bin/LX3TWS32.ds" "$windir/$other_twain/sane.ds" "Wine's $other_twain slot does not hold the other width's source"
+  same "$other_bin/LX3TWS32.ds" "$windir/twain_32/MELVO/LX3TWS32.ds" "the 32-bit source is not in twain_32\\MELVO"
+  same "$other_bin/LX3TWS32.ds" "$windir/twain_32/sane.ds" "Wine's twain_32 slot does not hold the 32-bit source"
 fi
 [ -f "$program/readme.txt" ] && [ -f "$program/uninstall.exe" ] || fail "no read-me or uninstaller in $program"
 entry=$(registry "$key")
@@ -143,12 +137,11 @@ registry "$key" | grep -q DisplayName && fail "the uninstall entry is still ther
 registry 'HKCU\Software\Wine\DllOverrides' /v sane.ds | grep -q native && fail "the DLL override is still set"
 
 echo "== a camera software's library, files deleted by hand, the settings removed on request"
-echo "camera software" >"$windir/$system/VX2CM32.dll"
+echo "camera software" >"$windir/system32/VX2CM32.dll"
 echo "settings" >"$windir/lx3twain.ini"
 before=$(state)
 setup_run camera-software "$setup_exe" /S
-[ $system = system32 ] && system_name=System32 || system_name=SysWOW64
-logged camera-software "Kept C:\\windows\\$system_name\\VX2CM32.dll"
+logged camera-software "Kept C:\\windows\\System32\\VX2CM32.dll"
 rm "$windir/$twain/MELVO/VXADP32.dll"
 uninstall by-hand /REMOVESETTINGS
 logged by-hand "Already gone: C:\\windows\\$twain\\MELVO\\VXADP32.dll"
@@ -157,7 +150,7 @@ diff <(grep -v lx3twain.ini <<<"$before") <(state) | sed 's/^/    left: /' | gre
 
 echo "== without the stand-ins and Wine's slot"
 setup_run switches "$setup_exe" /S /NOSTANDINS /NOWINESLOT
-[ -f "$windir/$system/VX1CM32.dll" ] && fail "/NOSTANDINS installed the stand-ins"
+[ -f "$windir/system32/VX1CM32.dll" ] && fail "/NOSTANDINS installed the stand-ins"
 same "$work/wine-sane.ds" "$windir/$twain/sane.ds" "/NOWINESLOT changed Wine's slot"
 [ -f "$windir/$twain/MELVO/LX3TWS32.ds" ] || fail "/NOSTANDINS /NOWINESLOT installed no source"
 uninstall switches-uninstall
