@@ -4,6 +4,7 @@
 // checked against the sample pictures' own formula (tools/samples/make_samples.py), which is
 // independent of every decoder in the project.
 #include "source_session.h"
+#include "folder_entries.h"
 #include "message_box_recorder.h"
 #include "progress_test_window.h"
 #include "../standins/cameras/camera_folder.h"
@@ -91,20 +92,6 @@ double meanDifference(const Picture& a, const Picture& b)
     double total = 0;
     for (size_t i = 0; i < a.rgb.size(); ++i) total += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
     return total / a.rgb.size();
-}
-
-std::vector<std::string> directoryEntries(const std::string& directory)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
 }
 
 class Transfers : public SourceTest {
@@ -263,7 +250,7 @@ protected:
 
     void expectTemporaryDirectoryEmpty()
     {
-        EXPECT_TRUE(directoryEntries(temporary).empty()) << "left behind: " << directoryEntries(temporary).at(0);
+        EXPECT_TRUE(folderEntries(temporary).empty()) << "left behind: " << folderEntries(temporary).at(0);
     }
 
     MessageBoxRecorder boxes;  // every box is recorded and dismissed

@@ -13,6 +13,7 @@
 // FAULT_TABLE_REPORT=<file> writes the observed outcomes as a Markdown table (docs/reliability.md).
 #include "source_driver.h"
 
+#include "folder_entries.h"
 #include "message_box_recorder.h"
 #include "resources/resource_ids.h"
 #include "../standins/cameras/camera_folder.h"

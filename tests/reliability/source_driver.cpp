@@ -351,20 +351,6 @@ bool CancelInDialog::pressed() const
     return g_cancel.pressed;
 }
 
-std::vector<std::string> folderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 namespace {
 
 const int GRID_X = 16, GRID_Y = 20, CELL = 126, COLUMNS = 3;

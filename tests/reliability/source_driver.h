@@ -144,5 +144,3 @@ private:
 // Removes a folder and everything in it, through the \\?\ form of the paths.
 void removeFolder(const std::string& path);
 
-// Files and folders directly inside a folder.
-std::vector<std::string> folderEntries(const std::string& folder);

@@ -16,10 +16,8 @@ events="${RANDOM_USER_EVENTS:-1500}"
 bound="${RANDOM_USER_BOUND_MS:-30000}"
 seeds="${RANDOM_USER_SEEDS:-1}"
 
-"$run" cmd /c exit >/dev/null 2>&1
-target="$prefix/drive_c/windows/$2/sane.ds"
-mkdir -p "$(dirname "$target")"
-cmp -s "$build/bin/LX3TWS32.ds" "$target" || cp "$build/bin/LX3TWS32.ds" "$target" || exit 1
+source "$(dirname "$0")/wine_slot.sh"
+put_source_in_wine_slot "$run" "$prefix" "$2" "$build/bin/LX3TWS32.ds" || exit 1
 
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work="$build/random-user"

@@ -12,12 +12,8 @@ build=$(cd "$1" && pwd)
 run="$build/wine-run"
 prefix="${WINEPREFIX:-$build/wineprefix}"
 
-# wine-run creates the prefix on first use; the source can only be installed into an existing one.
-"$run" cmd /c exit >/dev/null 2>&1
-# Wine's manager loads sane.ds from the folder of its own width.
-target="$prefix/drive_c/windows/$2/sane.ds"
-mkdir -p "$(dirname "$target")"
-cmp -s "$build/bin/LX3TWS32.ds" "$target" || cp "$build/bin/LX3TWS32.ds" "$target" || exit 1
+source "$(dirname "$0")/wine_slot.sh"
+put_source_in_wine_slot "$run" "$prefix" "$2" "$build/bin/LX3TWS32.ds" || exit 1
 
 failures=0
 expect() { # expect <text> : the output must contain the text

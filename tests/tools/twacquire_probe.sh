@@ -9,11 +9,8 @@ build=$(cd "$1" && pwd)
 run="$build/wine-run"
 export WINEPREFIX="$build/probe-prefix"
 
-"$run" cmd /c exit >/dev/null 2>&1
-# Wine's manager loads sane.ds from the folder of its own width.
-target="$WINEPREFIX/drive_c/windows/$2/sane.ds"
-mkdir -p "$(dirname "$target")"
-cmp -s "$build/tests/probe/probe.ds" "$target" || cp "$build/tests/probe/probe.ds" "$target" || exit 1
+source "$(dirname "$0")/wine_slot.sh"
+put_source_in_wine_slot "$run" "$WINEPREFIX" "$2" "$build/tests/probe/probe.ds" || exit 1
 
 failures=0
 expect() {
